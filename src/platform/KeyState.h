@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Virtual-key codes of the two arrow keys the trials poll.
+inline constexpr int kVkLeft = 0x25;
+inline constexpr int kVkRight = 0x27;
+
+inline constexpr qint16 kKeyDown = qint16(0x8000);
+inline constexpr qint16 kPressedSinceLastQuery = 0x0001;
+
+// The global state of a key, whichever window has the focus: the most significant bit is
+// set while the key is down, the least significant bit when it was pressed since the
+// previous query of that key (also for a press and release that both happened since).
+// A query clears the pressed-since bit of that key.
+class KeyState {
+public:
+    virtual ~KeyState() = default;
+    virtual qint16 asyncKeyState(int virtualKey) = 0;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Clock.h"
+#include "ErrorReporter.h"
+#include "KeyState.h"
+#include "Random.h"
+#include "Sleeper.h"
+
+// The services the windows get from the system. main() wires the real ones; tests hand in
+// fakes so that trials run deterministically.
+struct Platform {
+    Clock& clock;
+    KeyState& keys;
+    Sleeper& sleeper;
+    RandomSource& random;
+    TimeOfDay& timeOfDay;
+    ErrorReporter& errors;
+};

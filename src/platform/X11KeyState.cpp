@@ -1,0 +1,110 @@
+#include "X11KeyState.h"
+
+#include "RuntimeError.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/keysym.h>
+
+namespace {
+
+RuntimeError keyStateError(const QString& cause)
+{
+    return RuntimeError(QStringLiteral("Laufzeitfehler: Tastaturzustand nicht verfügbar: %1")
+                            .arg(cause));
+}
+
+bool keymapHasKey(const char keymap[32], int keycode)
+{
+    return keycode > 0 && (keymap[keycode / 8] & (1 << (keycode % 8))) != 0;
+}
+
+} // namespace
+
+X11KeyState::X11KeyState()
+{
+    m_display = XOpenDisplay(nullptr);
+    if (!m_display)
+        throw keyStateError(QStringLiteral("keine Verbindung zum X-Server (DISPLAY)"));
+
+    int event = 0;
+    int error = 0;
+    int major = 2;
+    int minor = 2;
+    if (!XQueryExtension(m_display, "XInputExtension", &m_xiOpcode, &event, &error) ||
+        XIQueryVersion(m_display, &major, &minor) != Success) {
+        XCloseDisplay(m_display);
+        throw keyStateError(QStringLiteral("der X-Server bietet keine XInput2-Erweiterung"));
+    }
+
+    unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(mask, XI_RawKeyPress);
+    XISetMask(mask, XI_RawKeyRelease);
+    XIEventMask eventMask{XIAllMasterDevices, int(sizeof mask), mask};
+    XISelectEvents(m_display, DefaultRootWindow(m_display), &eventMask, 1);
+
+    m_keys[0].virtualKey = kVkLeft;
+    m_keys[0].keycode = XKeysymToKeycode(m_display, XK_Left);
+    m_keys[1].virtualKey = kVkRight;
+    m_keys[1].keycode = XKeysymToKeycode(m_display, XK_Right);
+
+    // Raw events only tell changes: a key already held at start-up is read once here.
+    XSync(m_display, False);
+    char keymap[32] = {};
+    XQueryKeymap(m_display, keymap);
+    for (Key& key : m_keys)
+        key.down = keymapHasKey(keymap, key.keycode);
+}
+
+X11KeyState::~X11KeyState()
+{
+    XCloseDisplay(m_display);
+}
+
+qint16 X11KeyState::asyncKeyState(int virtualKey)
+{
+    drainEvents();
+    for (Key& key : m_keys) {
+        if (key.virtualKey != virtualKey)
+            continue;
+        const qint16 state = qint16((key.down ? kKeyDown : 0) |
+                                    (key.pressedSinceQuery ? kPressedSinceLastQuery : 0));
+        key.pressedSinceQuery = false;
+        return state;
+    }
+    return 0;
+}
+
+void X11KeyState::drainEvents()
+{
+    // XPending flushes and reads what the socket holds without blocking.
+    while (XPending(m_display) > 0) {
+        XEvent event;
+        XNextEvent(m_display, &event);
+        XGenericEventCookie* cookie = &event.xcookie;
+        if (cookie->type != GenericEvent || cookie->extension != m_xiOpcode ||
+            !XGetEventData(m_display, cookie))
+            continue;
+        const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
+        // Auto-repeat is not a new press: a held key must not end a trial by itself.
+        const bool repeat = (raw->flags & XIKeyRepeat) != 0;
+        if (Key* key = keyForKeycode(raw->detail); key && !repeat) {
+            if (cookie->evtype == XI_RawKeyPress) {
+                key->down = true;
+                key->pressedSinceQuery = true;
+            } else if (cookie->evtype == XI_RawKeyRelease) {
+                key->down = false;
+            }
+        }
+        XFreeEventData(m_display, cookie);
+    }
+}
+
+X11KeyState::Key* X11KeyState::keyForKeycode(int keycode)
+{
+    for (Key& key : m_keys) {
+        if (key.keycode == keycode)
+            return &key;
+    }
+    return nullptr;
+}

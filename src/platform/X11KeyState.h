@@ -1,0 +1,37 @@
+#pragma once
+
+#include "KeyState.h"
+
+#include <array>
+
+struct _XDisplay;
+
+// Global arrow-key state on X11. A private X connection selects XInput2 raw key events on
+// the root window; they reach it whichever window has the focus, even during grabs. Each
+// query drains what has arrived since the previous one, which costs a few microseconds,
+// where a keymap round trip to the server would cost tens.
+class X11KeyState final : public KeyState {
+public:
+    // Throws a RuntimeError when there is no X display or it lacks XInput2.
+    X11KeyState();
+    ~X11KeyState() override;
+    X11KeyState(const X11KeyState&) = delete;
+    X11KeyState& operator=(const X11KeyState&) = delete;
+
+    qint16 asyncKeyState(int virtualKey) override;
+
+private:
+    struct Key {
+        int virtualKey = 0;
+        int keycode = 0;
+        bool down = false;
+        bool pressedSinceQuery = false;
+    };
+
+    void drainEvents();
+    Key* keyForKeycode(int keycode);
+
+    _XDisplay* m_display = nullptr;
+    int m_xiOpcode = 0;
+    std::array<Key, 2> m_keys{};
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+class WindowsPaths;
+
+// The score file: one line per completed series, the score as NumberText and CR LF, in the
+// 8-bit code page. The program only ever appends to it and never reads it.
+namespace ScoreFile {
+
+inline const QString kScoreFilePath = QStringLiteral("C:\\Programme\\spunkte.txt");
+// The template, relative to the working directory at start-up.
+inline const QString kTemplatePath = QStringLiteral(".\\spunkte.txt");
+// A score file shorter than this is replaced by the template at start-up.
+inline constexpr qint64 kMinimumSize = 10;
+
+// Run at every start: makes sure the score file exists and replaces a (nearly) empty one by
+// the template. Throws a RuntimeError when the folder, the file or the template fails.
+void startupCheck(const WindowsPaths& paths);
+
+// The line appended for a score: " 227" CR LF.
+QByteArray scoreLine(qint16 points);
+
+// Appends the score's line to the file at the native path and syncs it to disk.
+void appendScore(const QString& nativePath, qint16 points);
+
+} // namespace ScoreFile

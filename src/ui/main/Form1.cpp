@@ -1,0 +1,237 @@
+#include "Form1.h"
+
+#include "StickBox.h"
+#include "app/Module1.h"
+#include "storage/ScoreFile.h"
+#include "ui/Twips.h"
+#include "ui/explanation/Form3.h"
+#include "ui/results/Form2.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace {
+
+const QColor kWindowColour(192, 192, 255);
+const QColor kBlack(0, 0, 0);
+const QColor kCreditColour(0, 0, 64);
+constexpr int kTimerIntervalMs = 2000;
+constexpr int kInitialSpeed = 1000;
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
+                  const QFont& font, const QColor& textColour, bool wrap = false)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setWordWrap(wrap);
+    setColours(label, kWindowColour, textColour);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
+                        const QRect& geometry)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setFont(layoutFont(QStringLiteral("Arial"), 12));
+    return button;
+}
+
+StickBox* makeStickBox(QWidget* parent, const char* name, const QRect& twips)
+{
+    auto* box = new StickBox(twips, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    return box;
+}
+
+} // namespace
+
+Form1::Form1(Module1& module, const Platform& platform, const WindowsPaths& paths,
+             QWidget* parent)
+    : QWidget(parent)
+    , m_module(module)
+    , m_platform(platform)
+    , m_paths(paths)
+    , m_test(module, platform, *this)
+{
+    buildLayout();
+}
+
+Form1::~Form1()
+{
+    // The other windows are top-level windows of their own, not children.
+    delete m_form2;
+    delete m_form3;
+}
+
+Form2* Form1::resultsWindow() const
+{
+    return m_form2;
+}
+
+Form3* Form1::explanationWindow() const
+{
+    return m_form3;
+}
+
+void Form1::buildLayout()
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Greifholm-Programm"));
+    QPalette windowPalette = palette();
+    windowPalette.setColor(QPalette::Window, kWindowColour);
+    setPalette(windowPalette);
+    setAutoFillBackground(true);
+    // The controls are laid out for the maximised window and reach past the design width.
+    resize(twipsRect(0, 0, 9930, 10665).size());
+
+    const QFont arial12 = layoutFont(QStringLiteral("Arial"), 12);
+    const QFont sans975 = layoutFont(QStringLiteral("MS Sans Serif"), 9.75);
+    const QFont sans975Bold = layoutFont(QStringLiteral("MS Sans Serif"), 9.75, true);
+
+    Picture1 = makeStickBox(this, "Picture1", QRect(9000, 360, 3855, 9495));
+    Command1 = makeButton(this, "Command1", QStringLiteral("Start"), twipsRect(7080, 600, 1455, 495));
+    Command2 = makeButton(this, "Command2", QStringLiteral("Ende"), twipsRect(7080, 1320, 1455, 495));
+    Picture2 = makeStickBox(this, "Picture2", QRect(2520, 360, 3855, 9495));
+    Label1 = makeLabel(this, "Label1", QStringLiteral("10 Versuche"),
+                       twipsRect(7080, 2160, 1455, 735),
+                       layoutFont(QStringLiteral("Arial"), 14.25), kBlack, true);
+
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(twipsRect(7320, 4080, 735, 405));
+    Text1->setFont(layoutFont(QStringLiteral("MS Sans Serif"), 12));
+    Text1->setAlignment(Qt::AlignCenter);
+    setColours(Text1, kWindowColour, kBlack);
+
+    Label2 = makeLabel(this, "Label2", QStringLiteral("Benötigte Zeit in 1/1000 Sekunden"),
+                       twipsRect(6720, 3480, 2055, 495), sans975Bold, kBlack, true);
+    Command3 = makeButton(this, "Command3", QStringLiteral("Erklärung"),
+                          twipsRect(7080, 9480, 1455, 375));
+    Label3 = makeLabel(this, "Label3",
+                       QStringLiteral("Greifholm – ein Reaktionstest mit fallenden Stäben"),
+                       twipsRect(4920, 10320, 5415, 255), font(), kCreditColour);
+
+    HScroll1 = new QScrollBar(Qt::Horizontal, this);
+    HScroll1->setObjectName(QStringLiteral("HScroll1"));
+    HScroll1->setGeometry(twipsRect(6480, 5280, 2415, 255));
+    HScroll1->setRange(10, 10000);
+    HScroll1->setSingleStep(10);
+    HScroll1->setPageStep(100);
+
+    Label4 = makeLabel(this, "Label4", QStringLiteral("< schneller --  langsamer >"),
+                       twipsRect(6480, 5520, 2415, 255), sans975, kBlack);
+    Label5 = makeLabel(this, "Label5", QStringLiteral("Stabgeschwindigkeit"),
+                       twipsRect(6480, 5040, 2415, 255), sans975Bold, kBlack);
+    // The speed bar overlaps both labels and is drawn over them.
+    HScroll1->raise();
+
+    const QWidget* tabOrder[] = {Picture1, Command1, Command2, Picture2, Label1, Text1,
+                                 Label2,   Command3, Label3,   HScroll1, Label4, Label5};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(const_cast<QWidget*>(tabOrder[i - 1]), const_cast<QWidget*>(tabOrder[i]));
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kTimerIntervalMs);
+    Timer1->setTimerType(Qt::PreciseTimer);
+
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+}
+
+void Form1::load()
+{
+    m_test.resetCount();
+    HScroll1->setValue(kInitialSpeed);
+    ScoreFile::startupCheck(m_paths);
+}
+
+void Form1::Command1_Click()
+{
+    guarded(m_platform.errors, [&] {
+        m_test.startSeries(HScroll1->value());
+        Timer1->start();
+        setSeriesControlsEnabled(false);
+    });
+}
+
+void Form1::Command2_Click()
+{
+    QCoreApplication::exit(0);
+}
+
+void Form1::Command3_Click()
+{
+    if (!m_form3)
+        m_form3 = new Form3();
+    m_form3->show();
+    m_form3->raise();
+    m_form3->activateWindow();
+}
+
+void Form1::Timer1_Timer()
+{
+    guarded(m_platform.errors, [&] { m_test.ChooseDrop(); });
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    // Closing the main window ends the program, as "Ende" does: the other windows may be
+    // hidden, and nothing else could end the process then.
+    event->accept();
+    QCoreApplication::exit(0);
+}
+
+void Form1::setSeriesControlsEnabled(bool enabled)
+{
+    Command1->setEnabled(enabled);
+    Command2->setEnabled(enabled);
+    HScroll1->setEnabled(enabled);
+}
+
+void Form1::returnFromResults()
+{
+    show();
+    setSeriesControlsEnabled(true);
+}
+
+DrawingSurface& Form1::surface(StickSide side)
+{
+    return side == StickSide::Right ? Picture1->surface() : Picture2->surface();
+}
+
+void Form1::presentStick(StickSide side)
+{
+    (side == StickSide::Right ? Picture1 : Picture2)->repaint();
+}
+
+void Form1::presentTrialResult(const QString& time, const QString& count)
+{
+    Text1->setText(time);
+    Label1->setText(count);
+    Text1->repaint();
+    Label1->repaint();
+}
+
+void Form1::finishSeries()
+{
+    Timer1->stop();
+    if (!m_form2) {
+        m_form2 = new Form2(m_module, m_paths);
+        connect(m_form2, &Form2::returned, this, &Form1::returnFromResults);
+    }
+    m_form2->showSeries();
+}

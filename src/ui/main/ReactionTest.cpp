@@ -1,0 +1,115 @@
+#include "ReactionTest.h"
+
+#include "StickDrawing.h"
+#include "app/Module1.h"
+#include "platform/Int16.h"
+#include "platform/NumberText.h"
+
+#include <cmath>
+
+namespace {
+
+int virtualKeyOf(StickSide side)
+{
+    return side == StickSide::Right ? kVkRight : kVkLeft;
+}
+
+// Reads before the fall; the last becomes the baseline. The repeated reads use up a
+// pressed-since-the-last-query bit left over from a press between trials.
+constexpr int kBaselineReads = 11;
+
+} // namespace
+
+int chooseDropValue(RandomSource& random, TimeOfDay& timeOfDay)
+{
+    random.reseed(timeOfDay.secondsSinceMidnight());
+    const float r = random.next();
+    return int(std::floor(r * 3.0f)) + 1;
+}
+
+ReactionTest::ReactionTest(Module1& module, const Platform& platform, TrialView& view)
+    : m_module(module)
+    , m_platform(platform)
+    , m_view(view)
+{
+}
+
+void ReactionTest::startSeries(int speedBarValue)
+{
+    m_speedSetting = std::int32_t(qint16(speedBarValue));
+    m_trialCount = 0;
+    DrawSticksAtRest(m_view.surface(StickSide::Right), m_view.surface(StickSide::Left));
+    presentBothSticks();
+}
+
+void ReactionTest::ChooseDrop()
+{
+    const int c = chooseDropValue(m_platform.random, m_platform.timeOfDay);
+    if (c == 1)
+        DropStick(StickSide::Left);
+    if (c == 2)
+        DropStick(StickSide::Right);
+}
+
+void ReactionTest::DropStick(StickSide side)
+{
+    Clock& clock = m_platform.clock;
+    KeyState& keys = m_platform.keys;
+    DrawingSurface& surface = m_view.surface(side);
+    const int key = virtualKeyOf(side);
+    const double H = surface.height();
+
+    BeginDrop(surface);
+    m_view.presentStick(side);
+
+    qint16 baseline = 0;
+    for (int i = 0; i < kBaselineReads; ++i)
+        baseline = keys.asyncKeyState(key);
+
+    // The fall law in double precision: t² / (speed × 0.5 × 100000).
+    const double divisor = double(m_speedSetting) * 0.5 * 100000.0;
+    std::int64_t t = 1;
+    double bottom = kRestBottom;
+
+    const std::int64_t startNs = clock.nowNs();
+    std::int64_t lastPresentNs = startNs;
+    for (;;) {
+        const std::int64_t deadline = startNs + (t - 1) * kFramePeriod.count();
+        std::int64_t now = clock.nowNs();
+        while (now < deadline) // busy wait: sleeping is far coarser than a frame
+            now = clock.nowNs();
+
+        const qint16 s = keys.asyncKeyState(key);
+        if (s != baseline || bottom > H)
+            break;
+        DrawDropFrame(surface, bottom);
+        if (now - lastPresentNs >= kPresentPeriod.count()) {
+            m_view.presentStick(side);
+            lastPresentNs = now;
+        }
+        m_dropIncrement = double(t) * double(t) / divisor;
+        ++t;
+        bottom += m_dropIncrement;
+    }
+    const std::int64_t endNs = clock.nowNs();
+
+    qint16& slot = m_module.trialTime(m_trialCount);
+    slot = Int16::fromWide(endNs / 1'000'000 - startNs / 1'000'000);
+    m_trialCount = Int16::add(m_trialCount, 1);
+    m_view.presentStick(side);
+    m_view.presentTrialResult(PlainNumberText(slot), PlainNumberText(m_trialCount));
+
+    m_platform.sleeper.sleepMs(kPauseAfterTrialMs);
+
+    DrawSticksAtRest(m_view.surface(StickSide::Right), m_view.surface(StickSide::Left));
+    presentBothSticks();
+
+    if (m_trialCount == Module1::kTrialsPerSeries)
+        m_view.finishSeries();
+}
+
+void ReactionTest::presentBothSticks()
+{
+    m_view.presentStick(StickSide::Right);
+    m_view.presentStick(StickSide::Left);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "DrawingSurface.h"
+
+// Both sticks at rest: each box cleared, its red stick from the top down to y = 2000, the
+// black base line across the box and the graduation marks. The right box first.
+void DrawSticksAtRest(DrawingSurface& right, DrawingSurface& left);
+
+// Readies a box for a fall: cleared, with only the base line.
+void BeginDrop(DrawingSurface& surface);
+
+// One frame of a fall with the stick's lower end at bottom. Frames are never erased: each
+// paints the stick over the previous one and then its marks on top of the red.
+void DrawDropFrame(DrawingSurface& surface, double bottom);
+
+inline constexpr float kRestBottom = 2000.0f;

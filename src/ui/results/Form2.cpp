@@ -1,0 +1,87 @@
+#include "Form2.h"
+
+#include "Scoring.h"
+#include "app/Module1.h"
+#include "platform/WindowsPaths.h"
+#include "storage/ScoreFile.h"
+#include "ui/Twips.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+const QColor kWindowColour(255, 224, 192);
+} // namespace
+
+Form2::Form2(Module1& module, const WindowsPaths& paths, QWidget* parent)
+    : QWidget(parent)
+    , m_module(module)
+    , m_paths(paths)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Ergebnis-Greifholmtest"));
+    QPalette windowPalette = palette();
+    windowPalette.setColor(QPalette::Window, kWindowColour);
+    setPalette(windowPalette);
+    setAutoFillBackground(true);
+
+    Label1 = new QLabel(QStringLiteral("Auswertung"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twipsRect(2400, 240, 1815, 375));
+    Label1->setFont(layoutFont(QStringLiteral("Arial"), 15.75, true));
+    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    setColours(Label1, kWindowColour, QColor(0, 0, 64));
+
+    Command1 = new QPushButton(QStringLiteral("Zurück"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(twipsRect(2640, 4320, 1215, 615));
+    Command1->setFont(layoutFont(QStringLiteral("Arial"), 12));
+
+    List1 = new QListWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setGeometry(twipsRect(360, 720, 5985, 3300));
+    List1->setFont(layoutFont(QStringLiteral("Arial"), 12));
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1->setSortingEnabled(false);
+    setColours(List1, QColor(255, 255, 255), QColor(0, 0, 128));
+
+    setTabOrder(Label1, Command1);
+    setTabOrder(Command1, List1);
+
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    centreOnScreen(this, twipsRect(0, 0, 6630, 5085).size());
+}
+
+void Form2::showSeries()
+{
+    List1->clear();
+    List1->addItems(Scoring::trialItems(m_module.TrialTimes));
+    m_totalTime = Scoring::totalTime(m_module.TrialTimes);
+    m_points = Scoring::points(m_totalTime);
+    List1->addItem(Scoring::totalItem(m_totalTime));
+    List1->addItem(Scoring::pointsItem(m_points));
+    speichern(ScoreFile::kScoreFilePath);
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form2::speichern(const QString& path)
+{
+    ScoreFile::appendScore(m_paths.map(path), m_points);
+}
+
+void Form2::Command1_Click()
+{
+    hide();
+    emit returned();
+}
+
+void Form2::closeEvent(QCloseEvent* event)
+{
+    // Closed by the window manager: the same as "Zurück", so "Start" and "Ende" come back.
+    event->accept();
+    emit returned();
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <map>
+#include <vector>
+
+// A clock that moves only when read (by one step) or when a test moves it.
+class FakeClock final : public Clock {
+public:
+    explicit FakeClock(std::int64_t startNs = 1'000'000'000'000, std::int64_t stepNs = 1'000)
+        : m_now(startNs)
+        , m_step(stepNs)
+    {
+    }
+    std::int64_t nowNs() override
+    {
+        m_last = m_now;
+        m_now += m_step;
+        return m_last;
+    }
+    void advance(std::int64_t ns) { m_now += ns; }
+    // The value the last read returned.
+    std::int64_t lastReading() const { return m_last; }
+    std::int64_t peek() const { return m_now; }
+
+private:
+    std::int64_t m_now;
+    std::int64_t m_step;
+    std::int64_t m_last = 0;
+};
+
+// Key states from a script: given the key and how often it was read before, the state. Each
+// read also remembers the clock's last reading, that is, when the frame it belongs to began.
+class ScriptedKeyState final : public KeyState {
+public:
+    using Script = std::function<qint16(int virtualKey, int readIndex)>;
+
+    explicit ScriptedKeyState(FakeClock& clock) : m_clock(clock) {}
+    void setScript(Script script) { m_script = std::move(script); }
+    qint16 asyncKeyState(int virtualKey) override
+    {
+        std::vector<std::int64_t>& reads = m_reads[virtualKey];
+        const int index = int(reads.size());
+        reads.push_back(m_clock.lastReading());
+        return m_script ? m_script(virtualKey, index) : 0;
+    }
+    int readCount(int virtualKey) const
+    {
+        auto it = m_reads.find(virtualKey);
+        return it == m_reads.end() ? 0 : int(it->second.size());
+    }
+    const std::vector<std::int64_t>& readTimes(int virtualKey) { return m_reads[virtualKey]; }
+    void forget() { m_reads.clear(); }
+
+private:
+    FakeClock& m_clock;
+    Script m_script;
+    std::map<int, std::vector<std::int64_t>> m_reads;
+};
+
+class FakeSleeper final : public Sleeper {
+public:
+    void sleepMs(int milliseconds) override { sleeps.push_back(milliseconds); }
+    std::vector<int> sleeps;
+};
+
+// Returns queued values, then 0.5; remembers the seeds it was given.
+class FakeRandom final : public RandomSource {
+public:
+    void reseed(float seed) override { seeds.push_back(seed); }
+    float next() override
+    {
+        if (values.empty())
+            return 0.5f;
+        const float value = values.front();
+        values.erase(values.begin());
+        return value;
+    }
+    std::vector<float> values;
+    std::vector<float> seeds;
+};
+
+class SteppingTimeOfDay final : public TimeOfDay {
+public:
+    explicit SteppingTimeOfDay(float start = 36000.0f, float step = 2.0f)
+        : m_next(start)
+        , m_step(step)
+    {
+    }
+    float secondsSinceMidnight() override
+    {
+        const float now = m_next;
+        m_next += m_step;
+        return now;
+    }
+
+private:
+    float m_next;
+    float m_step;
+};
+
+class RecordingErrorReporter final : public ErrorReporter {
+public:
+    void reportFatal(const QString& message) override { messages << message; }
+    QStringList messages;
+};
+
+// All fakes in one place, wired into a Platform.
+struct FakePlatform {
+    FakeClock clock;
+    ScriptedKeyState keys{clock};
+    FakeSleeper sleeper;
+    FakeRandom random;
+    SteppingTimeOfDay timeOfDay;
+    RecordingErrorReporter errors;
+
+    Platform platform() { return Platform{clock, keys, sleeper, random, timeOfDay, errors}; }
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/WindowsPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+// A data folder and a working directory of their own, with the template in place, so that
+// the windows' file handling never touches the developer's files.
+class TestEnvironment {
+public:
+    TestEnvironment()
+    {
+        QDir().mkpath(workDir());
+        QFile templateFile(workDir() + QStringLiteral("/spunkte.txt"));
+        if (templateFile.open(QIODevice::WriteOnly))
+            templateFile.write("Greifholm-Punkte\r\n");
+    }
+    QString dataHome() const { return m_dir.filePath(QStringLiteral("data")); }
+    QString workDir() const { return m_dir.filePath(QStringLiteral("work")); }
+    QString scoreFile() const
+    {
+        return dataHome() + QStringLiteral("/greifholm/c/Programme/spunkte.txt");
+    }
+    QByteArray scoreFileContent() const
+    {
+        QFile file(scoreFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    WindowsPaths paths() const { return WindowsPaths(dataHome(), workDir()); }
+
+private:
+    QTemporaryDir m_dir;
+};
