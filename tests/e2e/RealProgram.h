@@ -1,0 +1,143 @@
+#pragma once
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+// Drives the built program in a real window on the X server of with-xvfb.sh: starts it in
+// a working directory of its own with the shipped template, finds its windows with xdotool,
+// clicks and types through XTEST and looks at the screen.
+class RealProgram {
+public:
+    RealProgram()
+    {
+        QDir().mkpath(workDir());
+        QFile::copy(QStringLiteral(GREIFHOLM_TEMPLATE), workDir() + QStringLiteral("/spunkte.txt"));
+    }
+    ~RealProgram()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    QString dataHome() const { return m_dir.filePath(QStringLiteral("data")); }
+    QString workDir() const { return m_dir.filePath(QStringLiteral("work")); }
+    QString scoreFile() const
+    {
+        return dataHome() + QStringLiteral("/greifholm/c/Programme/spunkte.txt");
+    }
+    QByteArray scoreFileContent() const
+    {
+        QFile file(scoreFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QByteArray templateContent() const
+    {
+        QFile file(QStringLiteral(GREIFHOLM_TEMPLATE));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    bool start()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        m_process.setProcessEnvironment(env);
+        m_process.setWorkingDirectory(workDir());
+        m_process.start(QStringLiteral(GREIFHOLM_EXECUTABLE), {});
+        return m_process.waitForStarted(10000);
+    }
+    QProcess& process() { return m_process; }
+
+    // The id of the visible window with this title, or 0 after the timeout.
+    static qulonglong findWindow(const QString& title, int timeoutMs = 15000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeoutMs) {
+            const QString out =
+                xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                         QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')});
+            const QString first = out.section(QLatin1Char('\n'), 0, 0).trimmed();
+            if (!first.isEmpty())
+                return first.toULongLong();
+            QThread::msleep(100);
+        }
+        return 0;
+    }
+
+    // The window's client area on the screen. (xwininfo, since xdotool's geometry counts
+    // a reparenting window manager's frame twice.)
+    static QRect windowGeometry(qulonglong window)
+    {
+        QProcess process;
+        process.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
+        process.waitForFinished(10000);
+        const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        QRect rect;
+        for (const QString& raw : out.split(QLatin1Char('\n'))) {
+            const QString line = raw.trimmed();
+            const int value = line.section(QLatin1Char(':'), 1).trimmed().toInt();
+            if (line.startsWith(QLatin1String("Absolute upper-left X:")))
+                rect.moveLeft(value);
+            else if (line.startsWith(QLatin1String("Absolute upper-left Y:")))
+                rect.moveTop(value);
+            else if (line.startsWith(QLatin1String("Width:")))
+                rect.setWidth(value);
+            else if (line.startsWith(QLatin1String("Height:")))
+                rect.setHeight(value);
+        }
+        return rect;
+    }
+
+    // Clicks at a point given in the window's client coordinates.
+    static void click(qulonglong window, QPoint at)
+    {
+        xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(window),
+                 QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
+                 QStringLiteral("1")});
+    }
+    static void key(const QStringList& keys)
+    {
+        xdotool(QStringList{QStringLiteral("key")} + keys);
+    }
+
+    static QImage screen()
+    {
+        return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    }
+
+    static QString xdotool(const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(QStringLiteral("xdotool"), arguments);
+        process.waitForFinished(10000);
+        return QString::fromLocal8Bit(process.readAllStandardOutput());
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+// Layout positions in the main window's client area, in pixels.
+namespace MainWindowPoints {
+inline const QPoint kStart(472 + 48, 40 + 16);
+inline const QPoint kEnde(472 + 48, 88 + 16);
+inline const QPoint kErklaerung(472 + 48, 632 + 12);
+inline const QRect kLeftBox(168, 24, 257, 633);
+inline const QRect kRightBox(600, 24, 257, 633);
+// The stick's column inside a box, and the box row at the rest position's lower end.
+inline constexpr int kStickX = 128;
+inline constexpr int kRestRow = 133;
+} // namespace MainWindowPoints

@@ -1,0 +1,85 @@
+#include "RealProgram.h"
+
+using namespace MainWindowPoints;
+
+class TestStart : public QObject {
+    Q_OBJECT
+private slots:
+    // The real program opens its maximised main window with its colours, opens the
+    // explanation window and ends on "Ende".
+    void windowExplanationAndEnd()
+    {
+        RealProgram program;
+        QVERIFY(program.start());
+        const qulonglong window = RealProgram::findWindow(QStringLiteral("Greifholm-Programm"));
+        QVERIFY2(window, "no main window");
+        QTRY_COMPARE_WITH_TIMEOUT(RealProgram::windowGeometry(window).width(),
+                                  QGuiApplication::primaryScreen()->geometry().width(), 10000);
+        QThread::msleep(300);
+
+        const QRect client = RealProgram::windowGeometry(window);
+        const QImage screen = RealProgram::screen();
+        QCOMPARE(screen.pixelColor(client.topLeft() + QPoint(20, 20)), QColor(192, 192, 255));
+        QCOMPARE(screen.pixelColor(client.topLeft() + kLeftBox.topLeft() + QPoint(10, 300)),
+                 QColor(255, 255, 255));
+        QCOMPARE(screen.pixelColor(client.topLeft() + kRightBox.topLeft() + QPoint(10, 300)),
+                 QColor(255, 255, 255));
+        // Nothing stands in the boxes before "Start".
+        QCOMPARE(screen.pixelColor(client.topLeft() + kLeftBox.topLeft() + QPoint(kStickX, 50)),
+                 QColor(255, 255, 255));
+        // The score file exists from the first start on, holding the template.
+        QCOMPARE(program.scoreFileContent(), program.templateContent());
+
+        RealProgram::click(window, kErklaerung);
+        QVERIFY2(RealProgram::findWindow(QStringLiteral("Greifholm-Erklärung")),
+                 "no explanation window");
+
+        RealProgram::click(window, kEnde);
+        QVERIFY(program.process().waitForFinished(10000));
+        QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.process().exitCode(), 0);
+    }
+
+    // Closing the main window ends the program even while the explanation window is open.
+    void closeControlEnds()
+    {
+        RealProgram program;
+        QVERIFY(program.start());
+        const qulonglong window = RealProgram::findWindow(QStringLiteral("Greifholm-Programm"));
+        QVERIFY(window);
+        RealProgram::click(window, kErklaerung);
+        QVERIFY(RealProgram::findWindow(QStringLiteral("Greifholm-Erklärung")));
+        // openbox closes the active window on Alt+F4, as a user's window manager would.
+        RealProgram::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                              QString::number(window)});
+        RealProgram::key({QStringLiteral("alt+F4")});
+        QVERIFY(program.process().waitForFinished(10000));
+        QCOMPARE(program.process().exitCode(), 0);
+    }
+
+    // A score folder that cannot be made stops the start with a message naming it.
+    void startFailsWithMessage()
+    {
+        RealProgram program;
+        QDir().mkpath(program.dataHome() + QStringLiteral("/greifholm/c"));
+        QFile blocker(program.dataHome() + QStringLiteral("/greifholm/c/Programme"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+
+        QVERIFY(program.start());
+        const qulonglong box = RealProgram::findWindow(QStringLiteral("Greifholm"));
+        QVERIFY2(box, "no error message box");
+        QVERIFY(!RealProgram::findWindow(QStringLiteral("Greifholm-Programm"), 500));
+        RealProgram::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                              QString::number(box)});
+        RealProgram::key({QStringLiteral("Return")});
+        QVERIFY(program.process().waitForFinished(10000));
+        QCOMPARE(program.process().exitCode(), 1);
+        const QString errors = QString::fromLocal8Bit(program.process().readAllStandardError());
+        QVERIFY2(errors.contains(QStringLiteral("Laufzeitfehler")), qPrintable(errors));
+        QVERIFY2(errors.contains(QStringLiteral("Programme")), qPrintable(errors));
+    }
+};
+
+QTEST_MAIN(TestStart)
+#include "tst_e2e_start.moc"
