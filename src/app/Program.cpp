@@ -23,8 +23,7 @@ const char kNoDisplay[] =
 
 } // namespace
 
-int runGreifholm(int argc, char** argv)
-{
+int runGreifholm(int argc, char** argv) {
     // The arrow keys are read from the X server whichever window has the focus, so the
     // windows go there too, also where Qt would otherwise pick Wayland.
     const bool hasX = !qEnvironmentVariableIsEmpty("DISPLAY");

@@ -1,6 +1,5 @@
 #include "app/Program.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     return runGreifholm(argc, argv);
 }

@@ -14,8 +14,7 @@ public:
 
 // Runs one event handler's work. Qt must not see an exception unwind through its event
 // loop, so each handler that can fail catches here and hands the error to the reporter.
-template <typename Work> void guarded(ErrorReporter& reporter, Work&& work)
-{
+template <typename Work> void guarded(ErrorReporter& reporter, Work&& work) {
     try {
         std::forward<Work>(work)();
     } catch (const RuntimeError& error) {

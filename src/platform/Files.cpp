@@ -14,8 +14,7 @@ namespace Files {
 
 namespace {
 
-[[noreturn]] void fail(const QString& what, const QString& path, int error)
-{
+[[noreturn]] void fail(const QString& what, const QString& path, int error) {
     throw RuntimeError::fileError(what, path, causeText(error));
 }
 
@@ -23,9 +22,9 @@ namespace {
 // the data's arrival depends on it.
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
+    explicit Descriptor(int fd)
+        : m_fd(fd) {}
+    ~Descriptor() {
         if (m_fd >= 0)
             ::close(m_fd);
     }
@@ -39,13 +38,11 @@ private:
     int m_fd;
 };
 
-QByteArray native(const QString& path)
-{
+QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-void writeAll(int fd, const QByteArray& bytes, const QString& path)
-{
+void writeAll(int fd, const QByteArray& bytes, const QString& path) {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
@@ -58,8 +55,7 @@ void writeAll(int fd, const QByteArray& bytes, const QString& path)
     }
 }
 
-void syncAndClose(Descriptor& fd, const QString& path)
-{
+void syncAndClose(Descriptor& fd, const QString& path) {
     if (::fsync(fd.get()) != 0)
         fail(QStringLiteral("Die Datei konnte nicht auf die Platte geschrieben werden"), path,
              errno);
@@ -69,8 +65,7 @@ void syncAndClose(Descriptor& fd, const QString& path)
 
 } // namespace
 
-QString causeText(int error)
-{
+QString causeText(int error) {
     switch (error) {
     case ENOENT:
         return QStringLiteral("Datei oder Verzeichnis nicht gefunden");
@@ -101,8 +96,7 @@ QString causeText(int error)
     }
 }
 
-void makeFolder(const QString& path)
-{
+void makeFolder(const QString& path) {
     if (QFileInfo(path).isDir())
         return;
     // mkpath reports no cause; find the first missing level and create level by level.
@@ -121,8 +115,7 @@ void makeFolder(const QString& path)
     }
 }
 
-qint64 openAndMeasure(const QString& path)
-{
+qint64 openAndMeasure(const QString& path) {
     Descriptor fd(::open(native(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     if (fd.get() < 0)
         fail(QStringLiteral("Die Datei konnte nicht geöffnet werden"), path, errno);
@@ -134,8 +127,7 @@ qint64 openAndMeasure(const QString& path)
     return qint64(info.st_size);
 }
 
-QByteArray readAll(const QString& path)
-{
+QByteArray readAll(const QString& path) {
     Descriptor fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         fail(QStringLiteral("Die Datei konnte nicht geöffnet werden"), path, errno);
@@ -154,12 +146,11 @@ QByteArray readAll(const QString& path)
     return content;
 }
 
-void replaceAtomically(const QString& path, const QByteArray& content)
-{
+void replaceAtomically(const QString& path, const QByteArray& content) {
     const QFileInfo target(path);
     const QString folder = target.absolutePath();
-    QByteArray temporary = native(folder + QStringLiteral("/.") + target.fileName() +
-                                  QStringLiteral(".XXXXXX"));
+    QByteArray temporary =
+        native(folder + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
     Descriptor fd(::mkstemp(temporary.data()));
     const QString temporaryPath = QFile::decodeName(temporary);
     if (fd.get() < 0)
@@ -181,8 +172,7 @@ void replaceAtomically(const QString& path, const QByteArray& content)
              errno);
 }
 
-void appendDurably(const QString& path, const QByteArray& bytes)
-{
+void appendDurably(const QString& path, const QByteArray& bytes) {
     Descriptor fd(
         ::open(native(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
     if (fd.get() < 0)

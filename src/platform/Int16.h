@@ -11,30 +11,27 @@
 // an overflow error rather than a silent wrap-around.
 namespace Int16 {
 
-inline qint16 fromWide(std::int64_t value)
-{
+inline qint16 fromWide(std::int64_t value) {
     if (value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max())
         throw RuntimeError::overflow();
     return static_cast<qint16>(value);
 }
 
-inline qint16 add(qint16 a, qint16 b)
-{
+inline qint16 add(qint16 a, qint16 b) {
     return fromWide(std::int64_t{a} + b);
 }
 
-inline qint16 sub(qint16 a, qint16 b)
-{
+inline qint16 sub(qint16 a, qint16 b) {
     return fromWide(std::int64_t{a} - b);
 }
 
 // Converts to 16 bits by rounding to the nearest integer, halves to the even neighbour.
-inline qint16 roundFromDouble(double value)
-{
+inline qint16 roundFromDouble(double value) {
     if (!std::isfinite(value))
         throw RuntimeError::overflow();
     const double rounded = std::nearbyint(value); // default rounding mode: ties to even
-    if (rounded < std::numeric_limits<qint16>::min() || rounded > std::numeric_limits<qint16>::max())
+    if (rounded < std::numeric_limits<qint16>::min() ||
+        rounded > std::numeric_limits<qint16>::max())
         throw RuntimeError::overflow();
     return static_cast<qint16>(rounded);
 }

@@ -5,8 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-void MessageBoxErrorReporter::reportFatal(const QString& message)
-{
+void MessageBoxErrorReporter::reportFatal(const QString& message) {
     std::fprintf(stderr, "greifholm: %s\n", message.toLocal8Bit().constData());
     std::fflush(stderr);
     if (qobject_cast<QApplication*>(QCoreApplication::instance()))

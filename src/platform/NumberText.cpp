@@ -2,13 +2,11 @@
 
 #include <cmath>
 
-QString PlainNumberText(std::int64_t value)
-{
+QString PlainNumberText(std::int64_t value) {
     return QString::number(value);
 }
 
-QString NumberText(double value)
-{
+QString NumberText(double value) {
     if (value == 0.0) // also -0.0, which has no sign of its own here
         return QStringLiteral(" 0");
     // QString::number ignores the locale; 'G' keeps 15 significant digits and drops

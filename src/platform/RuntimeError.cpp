@@ -2,22 +2,17 @@
 
 RuntimeError::RuntimeError(QString message)
     : m_message(std::move(message))
-    , m_utf8(m_message.toStdString())
-{
-}
+    , m_utf8(m_message.toStdString()) {}
 
-RuntimeError RuntimeError::overflow()
-{
+RuntimeError RuntimeError::overflow() {
     return RuntimeError(QStringLiteral("Laufzeitfehler: Überlauf"));
 }
 
-RuntimeError RuntimeError::indexOutOfRange()
-{
+RuntimeError RuntimeError::indexOutOfRange() {
     return RuntimeError(QStringLiteral("Laufzeitfehler: Index außerhalb des gültigen Bereichs"));
 }
 
-RuntimeError RuntimeError::fileError(const QString& what, const QString& path, const QString& cause)
-{
-    return RuntimeError(
-        QStringLiteral("Laufzeitfehler: %1 „%2“: %3").arg(what, path, cause));
+RuntimeError RuntimeError::fileError(const QString& what, const QString& path,
+                                     const QString& cause) {
+    return RuntimeError(QStringLiteral("Laufzeitfehler: %1 „%2“: %3").arg(what, path, cause));
 }

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <thread>
 
-void ThreadSleeper::sleepMs(int milliseconds)
-{
+void ThreadSleeper::sleepMs(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

@@ -5,18 +5,14 @@
 
 WindowsPaths::WindowsPaths(QString dataHome, QString workingDirectory)
     : m_driveRoot(QDir::cleanPath(dataHome + QStringLiteral("/greifholm")))
-    , m_workingDirectory(QDir::cleanPath(workingDirectory))
-{
-}
+    , m_workingDirectory(QDir::cleanPath(workingDirectory)) {}
 
-WindowsPaths WindowsPaths::fromEnvironment()
-{
+WindowsPaths WindowsPaths::fromEnvironment() {
     return WindowsPaths(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
                         QDir::currentPath());
 }
 
-QString WindowsPaths::map(const QString& windowsPath) const
-{
+QString WindowsPaths::map(const QString& windowsPath) const {
     QString path = windowsPath;
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     const bool hasDrive = path.size() >= 2 && path.at(0).isLetter() && path.at(1) == u':';

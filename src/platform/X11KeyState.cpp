@@ -8,21 +8,18 @@
 
 namespace {
 
-RuntimeError keyStateError(const QString& cause)
-{
-    return RuntimeError(QStringLiteral("Laufzeitfehler: Tastaturzustand nicht verfügbar: %1")
-                            .arg(cause));
+RuntimeError keyStateError(const QString& cause) {
+    return RuntimeError(
+        QStringLiteral("Laufzeitfehler: Tastaturzustand nicht verfügbar: %1").arg(cause));
 }
 
-bool keymapHasKey(const char keymap[32], int keycode)
-{
+bool keymapHasKey(const char keymap[32], int keycode) {
     return keycode > 0 && (keymap[keycode / 8] & (1 << (keycode % 8))) != 0;
 }
 
 } // namespace
 
-X11KeyState::X11KeyState()
-{
+X11KeyState::X11KeyState() {
     m_display = XOpenDisplay(nullptr);
     if (!m_display)
         throw keyStateError(QStringLiteral("keine Verbindung zum X-Server (DISPLAY)"));
@@ -56,13 +53,11 @@ X11KeyState::X11KeyState()
         key.down = keymapHasKey(keymap, key.keycode);
 }
 
-X11KeyState::~X11KeyState()
-{
+X11KeyState::~X11KeyState() {
     XCloseDisplay(m_display);
 }
 
-qint16 X11KeyState::asyncKeyState(int virtualKey)
-{
+qint16 X11KeyState::asyncKeyState(int virtualKey) {
     drainEvents();
     for (Key& key : m_keys) {
         if (key.virtualKey != virtualKey)
@@ -75,8 +70,7 @@ qint16 X11KeyState::asyncKeyState(int virtualKey)
     return 0;
 }
 
-void X11KeyState::drainEvents()
-{
+void X11KeyState::drainEvents() {
     // XPending flushes and reads what the socket holds without blocking.
     while (XPending(m_display) > 0) {
         XEvent event;
@@ -100,8 +94,7 @@ void X11KeyState::drainEvents()
     }
 }
 
-X11KeyState::Key* X11KeyState::keyForKeycode(int keycode)
-{
+X11KeyState::Key* X11KeyState::keyForKeycode(int keycode) {
     for (Key& key : m_keys) {
         if (key.keycode == keycode)
             return &key;

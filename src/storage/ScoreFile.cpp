@@ -8,8 +8,7 @@
 
 namespace ScoreFile {
 
-void startupCheck(const WindowsPaths& paths)
-{
+void startupCheck(const WindowsPaths& paths) {
     const QString scorePath = paths.map(kScoreFilePath);
     // On the systems the program comes from, "C:\Programme" always exists; here it is a
     // folder of the user's own that a first start creates.
@@ -22,14 +21,12 @@ void startupCheck(const WindowsPaths& paths)
     Files::replaceAtomically(scorePath, content);
 }
 
-QByteArray scoreLine(qint16 points)
-{
+QByteArray scoreLine(qint16 points) {
     // NumberText of an integer is plain ASCII, identical in Windows-1252.
     return NumberText(points).toLatin1() + "\r\n";
 }
 
-void appendScore(const QString& nativePath, qint16 points)
-{
+void appendScore(const QString& nativePath, qint16 points) {
     Files::appendDurably(nativePath, scoreLine(points));
 }
 

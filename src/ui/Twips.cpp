@@ -5,8 +5,7 @@
 #include <QScreen>
 #include <QStyle>
 
-void centreOnScreen(QWidget* window, const QSize& clientSize)
-{
+void centreOnScreen(QWidget* window, const QSize& clientSize) {
     window->resize(clientSize);
     const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
@@ -15,8 +14,7 @@ void centreOnScreen(QWidget* window, const QSize& clientSize)
                                             screen->availableGeometry()));
 }
 
-void installFontSubstitutes()
-{
+void installFontSubstitutes() {
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
                                {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
                                 QStringLiteral("Liberation Sans")});

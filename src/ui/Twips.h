@@ -8,14 +8,12 @@
 // The windows are laid out in twips, 1/1440 inch: 15 twips per logical pixel.
 inline constexpr int kTwipsPerPixel = 15;
 
-inline QRect twipsRect(int left, int top, int width, int height)
-{
+inline QRect twipsRect(int left, int top, int width, int height) {
     return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
                  height / kTwipsPerPixel);
 }
 
-inline QFont layoutFont(const QString& family, qreal pointSize, bool bold = false)
-{
+inline QFont layoutFont(const QString& family, qreal pointSize, bool bold = false) {
     QFont font(family);
     font.setPointSizeF(pointSize);
     font.setBold(bold);
@@ -23,8 +21,7 @@ inline QFont layoutFont(const QString& family, qreal pointSize, bool bold = fals
 }
 
 // Background and text colour of a control; filled, so labels look like part of the window.
-inline void setColours(QWidget* widget, const QColor& background, const QColor& text)
-{
+inline void setColours(QWidget* widget, const QColor& background, const QColor& text) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, background);
     palette.setColor(QPalette::Base, background);

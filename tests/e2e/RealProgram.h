@@ -17,13 +17,11 @@
 // clicks and types through XTEST and looks at the screen.
 class RealProgram {
 public:
-    RealProgram()
-    {
+    RealProgram() {
         QDir().mkpath(workDir());
         QFile::copy(QStringLiteral(GREIFHOLM_TEMPLATE), workDir() + QStringLiteral("/spunkte.txt"));
     }
-    ~RealProgram()
-    {
+    ~RealProgram() {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
             m_process.waitForFinished(5000);
@@ -32,23 +30,19 @@ public:
 
     QString dataHome() const { return m_dir.filePath(QStringLiteral("data")); }
     QString workDir() const { return m_dir.filePath(QStringLiteral("work")); }
-    QString scoreFile() const
-    {
+    QString scoreFile() const {
         return dataHome() + QStringLiteral("/greifholm/c/Programme/spunkte.txt");
     }
-    QByteArray scoreFileContent() const
-    {
+    QByteArray scoreFileContent() const {
         QFile file(scoreFile());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    QByteArray templateContent() const
-    {
+    QByteArray templateContent() const {
         QFile file(QStringLiteral(GREIFHOLM_TEMPLATE));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    bool start()
-    {
+    bool start() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -60,8 +54,7 @@ public:
     QProcess& process() { return m_process; }
 
     // The id of the visible window with this title, or 0 after the timeout.
-    static qulonglong findWindow(const QString& title, int timeoutMs = 15000)
-    {
+    static qulonglong findWindow(const QString& title, int timeoutMs = 15000) {
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < timeoutMs) {
@@ -78,8 +71,7 @@ public:
 
     // The window's client area on the screen. (xwininfo, since xdotool's geometry counts
     // a reparenting window manager's frame twice.)
-    static QRect windowGeometry(qulonglong window)
-    {
+    static QRect windowGeometry(qulonglong window) {
         QProcess process;
         process.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
         process.waitForFinished(10000);
@@ -101,24 +93,16 @@ public:
     }
 
     // Clicks at a point given in the window's client coordinates.
-    static void click(qulonglong window, QPoint at)
-    {
+    static void click(qulonglong window, QPoint at) {
         xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(window),
                  QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
                  QStringLiteral("1")});
     }
-    static void key(const QStringList& keys)
-    {
-        xdotool(QStringList{QStringLiteral("key")} + keys);
-    }
+    static void key(const QStringList& keys) { xdotool(QStringList{QStringLiteral("key")} + keys); }
 
-    static QImage screen()
-    {
-        return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-    }
+    static QImage screen() { return QGuiApplication::primaryScreen()->grabWindow(0).toImage(); }
 
-    static QString xdotool(const QStringList& arguments)
-    {
+    static QString xdotool(const QStringList& arguments) {
         QProcess process;
         process.start(QStringLiteral("xdotool"), arguments);
         process.waitForFinished(10000);

@@ -8,8 +8,7 @@ namespace {
 const QPoint kResultsBack(176 + 40, 288 + 20);
 
 // The score lines after the template, as numbers.
-QList<int> scores(const QByteArray& content, const QByteArray& templateContent)
-{
+QList<int> scores(const QByteArray& content, const QByteArray& templateContent) {
     QList<int> values;
     const QByteArray lines = content.mid(templateContent.size());
     for (const QByteArray& line : lines.split('\n')) {
@@ -26,8 +25,7 @@ class TestSeries : public QObject {
 private slots:
     // A series without keys scores 0; after "Zurück" a series with arrow keys pressed every
     // 150 ms scores higher. Each ends in the results window and adds its own line.
-    void twoSeries()
-    {
+    void twoSeries() {
         RealProgram program;
         QVERIFY(program.start());
         const qulonglong window = RealProgram::findWindow(QStringLiteral("Greifholm-Programm"));
@@ -44,8 +42,8 @@ private slots:
         QCOMPARE(scores(first, program.templateContent()), QList<int>{0});
 
         RealProgram::click(results, kResultsBack);
-        QTRY_VERIFY_WITH_TIMEOUT(!RealProgram::findWindow(QStringLiteral("Ergebnis-Greifholmtest"), 100),
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !RealProgram::findWindow(QStringLiteral("Ergebnis-Greifholmtest"), 100), 5000);
         RealProgram::click(window, kStart);
 
         QElapsedTimer timer;

@@ -7,8 +7,7 @@ class TestStart : public QObject {
 private slots:
     // The real program opens its maximised main window with its colours, opens the
     // explanation window and ends on "Ende".
-    void windowExplanationAndEnd()
-    {
+    void windowExplanationAndEnd() {
         RealProgram program;
         QVERIFY(program.start());
         const qulonglong window = RealProgram::findWindow(QStringLiteral("Greifholm-Programm"));
@@ -41,8 +40,7 @@ private slots:
     }
 
     // Closing the main window ends the program even while the explanation window is open.
-    void closeControlEnds()
-    {
+    void closeControlEnds() {
         RealProgram program;
         QVERIFY(program.start());
         const qulonglong window = RealProgram::findWindow(QStringLiteral("Greifholm-Programm"));
@@ -50,16 +48,15 @@ private slots:
         RealProgram::click(window, kErklaerung);
         QVERIFY(RealProgram::findWindow(QStringLiteral("Greifholm-Erklärung")));
         // openbox closes the active window on Alt+F4, as a user's window manager would.
-        RealProgram::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                              QString::number(window)});
+        RealProgram::xdotool(
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
         RealProgram::key({QStringLiteral("alt+F4")});
         QVERIFY(program.process().waitForFinished(10000));
         QCOMPARE(program.process().exitCode(), 0);
     }
 
     // A score folder that cannot be made stops the start with a message naming it.
-    void startFailsWithMessage()
-    {
+    void startFailsWithMessage() {
         RealProgram program;
         QDir().mkpath(program.dataHome() + QStringLiteral("/greifholm/c"));
         QFile blocker(program.dataHome() + QStringLiteral("/greifholm/c/Programme"));
@@ -70,8 +67,8 @@ private slots:
         const qulonglong box = RealProgram::findWindow(QStringLiteral("Greifholm"));
         QVERIFY2(box, "no error message box");
         QVERIFY(!RealProgram::findWindow(QStringLiteral("Greifholm-Programm"), 500));
-        RealProgram::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                              QString::number(box)});
+        RealProgram::xdotool(
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(box)});
         RealProgram::key({QStringLiteral("Return")});
         QVERIFY(program.process().waitForFinished(10000));
         QCOMPARE(program.process().exitCode(), 1);

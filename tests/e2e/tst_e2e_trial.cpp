@@ -17,8 +17,7 @@ class TestTrial : public QObject {
 private slots:
     // After "Start" a stick falls on screen, and its arrow key pressed through XTEST stops
     // it: the lower part of its box stays white.
-    void arrowKeyStopsFallingStick()
-    {
+    void arrowKeyStopsFallingStick() {
         RealProgram program;
         QVERIFY(program.start());
         const qulonglong window = RealProgram::findWindow(QStringLiteral("Greifholm-Programm"));
@@ -29,8 +28,8 @@ private slots:
         RealProgram::click(window, kStart);
 
         // Both sticks stand at rest right after "Start".
-        QTRY_COMPARE_WITH_TIMEOUT(RealProgram::screen().pixelColor(
-                                      origin + kLeftBox.topLeft() + QPoint(kStickX + 10, 60)),
+        QTRY_COMPARE_WITH_TIMEOUT(RealProgram::screen().pixelColor(origin + kLeftBox.topLeft() +
+                                                                   QPoint(kStickX + 10, 60)),
                                   kRed, 5000);
 
         // Watch both boxes until one stick has fallen past the rest position.
@@ -42,7 +41,8 @@ private slots:
             const QImage shot = RealProgram::screen();
             for (const auto& [name, rect] : {std::pair{QStringLiteral("Left"), kLeftBox},
                                              std::pair{QStringLiteral("Right"), kRightBox}}) {
-                if (shot.pixelColor(origin + rect.topLeft() + QPoint(kStickX + 10, kFallingRow)) == kRed) {
+                if (shot.pixelColor(origin + rect.topLeft() + QPoint(kStickX + 10, kFallingRow)) ==
+                    kRed) {
                     side = name;
                     box = rect;
                 }

@@ -10,16 +10,14 @@
 class TestNumberText : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         // A German locale must not turn the full stop into a comma.
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         std::setlocale(LC_ALL, "de_DE.UTF-8");
     }
 
     // The number format of the results list and the score file.
-    void numberText_data()
-    {
+    void numberText_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
         QTest::newRow("integer") << 245.0 << " 245";
@@ -39,15 +37,13 @@ private slots:
         QTest::newRow("third rounded to 15 digits") << 1.0 / 3.0 << " .333333333333333";
         QTest::newRow("large value in exponent form") << 1e20 << " 1E+20";
     }
-    void numberText()
-    {
+    void numberText() {
         QFETCH(double, value);
         QFETCH(QString, text);
         QCOMPARE(NumberText(value), text);
     }
 
-    void plainNumberText_data()
-    {
+    void plainNumberText_data() {
         QTest::addColumn<qint64>("value");
         QTest::addColumn<QString>("text");
         QTest::newRow("positive") << qint64(245) << "245";
@@ -55,16 +51,14 @@ private slots:
         QTest::newRow("negative") << qint64(-12) << "-12";
         QTest::newRow("no separator") << qint64(32767) << "32767";
     }
-    void plainNumberText()
-    {
+    void plainNumberText() {
         QFETCH(qint64, value);
         QFETCH(QString, text);
         QCOMPARE(PlainNumberText(value), text);
     }
 
     // Leaving the 16-bit range on either end is a run-time error, not a wrap-around.
-    void int16Overflow()
-    {
+    void int16Overflow() {
         QCOMPARE(Int16::add(32766, 1), qint16(32767));
         QCOMPARE(Int16::sub(-32767, 1), qint16(-32768));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, Int16::add(32767, 1));
@@ -79,8 +73,7 @@ private slots:
         }
     }
 
-    void roundHalfToEven_data()
-    {
+    void roundHalfToEven_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<int>("rounded");
         QTest::newRow("0.5 down to even") << 0.5 << 0;
@@ -90,21 +83,18 @@ private slots:
         QTest::newRow("below half") << 349.49 << 349;
         QTest::newRow("upper limit") << 32767.4 << 32767;
     }
-    void roundHalfToEven()
-    {
+    void roundHalfToEven() {
         QFETCH(double, value);
         QFETCH(int, rounded);
         QCOMPARE(Int16::roundFromDouble(value), qint16(rounded));
     }
-    void roundOutOfRange()
-    {
+    void roundOutOfRange() {
         QVERIFY_THROWS_EXCEPTION(RuntimeError, Int16::roundFromDouble(32767.5));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, Int16::roundFromDouble(qQNaN()));
     }
 
     // A handler's error reaches the reporter once, and the rest of the handler does not run.
-    void guardedReportsAndStops()
-    {
+    void guardedReportsAndStops() {
         RecordingErrorReporter reporter;
         bool after = false;
         guarded(reporter, [&] {

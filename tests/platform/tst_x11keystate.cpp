@@ -5,8 +5,7 @@
 
 namespace {
 
-void xdotool(const QStringList& arguments)
-{
+void xdotool(const QStringList& arguments) {
     QProcess process;
     process.start(QStringLiteral("xdotool"), arguments);
     QVERIFY(process.waitForFinished(10000));
@@ -14,8 +13,7 @@ void xdotool(const QStringList& arguments)
 }
 
 // Reads until the state is not zero (the server may deliver a moment after xdotool ends).
-qint16 firstChange(KeyState& keys, int virtualKey)
-{
+qint16 firstChange(KeyState& keys, int virtualKey) {
     for (int i = 0; i < 200; ++i) {
         const qint16 state = keys.asyncKeyState(virtualKey);
         if (state != 0)
@@ -32,8 +30,7 @@ class TestX11KeyState : public QObject {
     Q_OBJECT
 private slots:
     // Down while held, pressed-since bit once, cleared by the query.
-    void holdAndRelease()
-    {
+    void holdAndRelease() {
         X11KeyState keys;
         QCOMPARE(keys.asyncKeyState(kVkLeft), qint16(0));
         xdotool({QStringLiteral("keydown"), QStringLiteral("Left")});
@@ -45,8 +42,7 @@ private slots:
     }
 
     // A press and release between two queries still leaves the pressed-since bit.
-    void tapBetweenQueries()
-    {
+    void tapBetweenQueries() {
         X11KeyState keys;
         xdotool({QStringLiteral("key"), QStringLiteral("Right")});
         QCOMPARE(firstChange(keys, kVkRight), kPressedSinceLastQuery);
@@ -54,8 +50,7 @@ private slots:
     }
 
     // Each key keeps its own pressed-since bit; other keys leave both alone.
-    void keysAreSeparate()
-    {
+    void keysAreSeparate() {
         X11KeyState keys;
         xdotool({QStringLiteral("key"), QStringLiteral("Left"), QStringLiteral("a"),
                  QStringLiteral("Up")});
@@ -64,8 +59,7 @@ private slots:
     }
 
     // A key already held when the program starts counts as down.
-    void heldAtStart()
-    {
+    void heldAtStart() {
         xdotool({QStringLiteral("keydown"), QStringLiteral("Right")});
         QTest::qWait(100);
         X11KeyState keys;

@@ -10,14 +10,12 @@
 
 namespace {
 
-QByteArray readFile(const QString& path)
-{
+QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-void writeFile(const QString& path, const QByteArray& content)
-{
+void writeFile(const QString& path, const QByteArray& content) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -39,8 +37,7 @@ private:
     WindowsPaths paths() const { return WindowsPaths(m_dataHome, m_workDir); }
 
 private slots:
-    void init()
-    {
+    void init() {
         m_dir = new QTemporaryDir;
         QVERIFY(m_dir->isValid());
         m_dataHome = m_dir->filePath(QStringLiteral("data"));
@@ -48,26 +45,25 @@ private slots:
         QVERIFY(QDir().mkpath(m_workDir));
         m_scorePath = m_dataHome + QStringLiteral("/greifholm/c/Programme/spunkte.txt");
     }
-    void cleanup()
-    {
+    void cleanup() {
         delete m_dir;
         m_dir = nullptr;
     }
 
     // The Windows names map onto the user's data folder and the working directory.
-    void pathMapping_data()
-    {
+    void pathMapping_data() {
         QTest::addColumn<QString>("windowsPath");
         QTest::addColumn<QString>("expected");
         QTest::newRow("score file") << "C:\\Programme\\spunkte.txt"
                                     << "/home/u/.local/share/greifholm/c/Programme/spunkte.txt";
         QTest::newRow("lower-case drive") << "c:\\x.txt"
                                           << "/home/u/.local/share/greifholm/c/x.txt";
-        QTest::newRow("template") << ".\\spunkte.txt" << "/work/dir/spunkte.txt";
-        QTest::newRow("plain relative") << "spunkte.txt" << "/work/dir/spunkte.txt";
+        QTest::newRow("template") << ".\\spunkte.txt"
+                                  << "/work/dir/spunkte.txt";
+        QTest::newRow("plain relative") << "spunkte.txt"
+                                        << "/work/dir/spunkte.txt";
     }
-    void pathMapping()
-    {
+    void pathMapping() {
         QFETCH(QString, windowsPath);
         QFETCH(QString, expected);
         const WindowsPaths mapping(QStringLiteral("/home/u/.local/share"),
@@ -76,8 +72,7 @@ private slots:
     }
 
     // The first start creates the folder and installs the template.
-    void missingFileGetsTemplate()
-    {
+    void missingFileGetsTemplate() {
         writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
         ScoreFile::startupCheck(paths());
         QCOMPARE(readFile(m_scorePath), kTemplate);
@@ -89,8 +84,7 @@ private slots:
     }
 
     // Below 10 bytes the file is replaced by the template; from 10 bytes on it stays.
-    void sizeThreshold_data()
-    {
+    void sizeThreshold_data() {
         QTest::addColumn<QByteArray>("existing");
         QTest::addColumn<bool>("replaced");
         QTest::newRow("empty") << QByteArray() << true;
@@ -98,8 +92,7 @@ private slots:
         QTest::newRow("10 bytes") << QByteArray(" 227\r\n 0\r\n") << false;
         QTest::newRow("longer") << QByteArray(" 227\r\n 0\r\n 350\r\n") << false;
     }
-    void sizeThreshold()
-    {
+    void sizeThreshold() {
         QFETCH(QByteArray, existing);
         QFETCH(bool, replaced);
         writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
@@ -109,8 +102,7 @@ private slots:
     }
 
     // A short score file and no template: an error naming the template, the file untouched.
-    void missingTemplateIsAnError()
-    {
+    void missingTemplateIsAnError() {
         writeFile(m_scorePath, QByteArray(" 42\r\n"));
         try {
             ScoreFile::startupCheck(paths());
@@ -125,15 +117,13 @@ private slots:
     }
 
     // A folder where the score file or its folder should be is an error, not a success.
-    void folderInPlaceOfFile()
-    {
+    void folderInPlaceOfFile() {
         writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
         QVERIFY(QDir().mkpath(m_scorePath));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, ScoreFile::startupCheck(paths()));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, ScoreFile::appendScore(m_scorePath, 100));
     }
-    void fileInPlaceOfFolder()
-    {
+    void fileInPlaceOfFolder() {
         writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
         writeFile(m_dataHome + QStringLiteral("/greifholm/c/Programme"), "not a folder");
         try {
@@ -146,23 +136,20 @@ private slots:
     }
 
     // Each score is one line: a space, the digits, CR LF; lines are only ever appended.
-    void appendLines()
-    {
+    void appendLines() {
         writeFile(m_scorePath, kTemplate);
         ScoreFile::appendScore(m_scorePath, 227);
         ScoreFile::appendScore(m_scorePath, 0);
         QCOMPARE(readFile(m_scorePath), kTemplate + QByteArray(" 227\r\n 0\r\n"));
     }
-    void appendCreatesMissingFile()
-    {
+    void appendCreatesMissingFile() {
         QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
         ScoreFile::appendScore(m_scorePath, 350);
         QCOMPARE(readFile(m_scorePath), QByteArray(" 350\r\n"));
     }
 
     // A full disk is reported, not taken for a saved score.
-    void fullDiskIsAnError()
-    {
+    void fullDiskIsAnError() {
         if (!QFileInfo::exists(QStringLiteral("/dev/full")))
             QSKIP("/dev/full is not available");
         try {
@@ -174,8 +161,7 @@ private slots:
         }
     }
 
-    void causeTexts()
-    {
+    void causeTexts() {
         QCOMPARE(Files::causeText(ENOENT), QStringLiteral("Datei oder Verzeichnis nicht gefunden"));
         QCOMPARE(Files::causeText(ENOSPC), QStringLiteral("Kein Speicherplatz mehr auf dem Gerät"));
         QCOMPARE(Files::causeText(12345), QStringLiteral("Systemfehler 12345"));

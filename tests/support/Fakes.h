@@ -13,11 +13,8 @@ class FakeClock final : public Clock {
 public:
     explicit FakeClock(std::int64_t startNs = 1'000'000'000'000, std::int64_t stepNs = 1'000)
         : m_now(startNs)
-        , m_step(stepNs)
-    {
-    }
-    std::int64_t nowNs() override
-    {
+        , m_step(stepNs) {}
+    std::int64_t nowNs() override {
         m_last = m_now;
         m_now += m_step;
         return m_last;
@@ -39,17 +36,16 @@ class ScriptedKeyState final : public KeyState {
 public:
     using Script = std::function<qint16(int virtualKey, int readIndex)>;
 
-    explicit ScriptedKeyState(FakeClock& clock) : m_clock(clock) {}
+    explicit ScriptedKeyState(FakeClock& clock)
+        : m_clock(clock) {}
     void setScript(Script script) { m_script = std::move(script); }
-    qint16 asyncKeyState(int virtualKey) override
-    {
+    qint16 asyncKeyState(int virtualKey) override {
         std::vector<std::int64_t>& reads = m_reads[virtualKey];
         const int index = int(reads.size());
         reads.push_back(m_clock.lastReading());
         return m_script ? m_script(virtualKey, index) : 0;
     }
-    int readCount(int virtualKey) const
-    {
+    int readCount(int virtualKey) const {
         auto it = m_reads.find(virtualKey);
         return it == m_reads.end() ? 0 : int(it->second.size());
     }
@@ -72,8 +68,7 @@ public:
 class FakeRandom final : public RandomSource {
 public:
     void reseed(float seed) override { seeds.push_back(seed); }
-    float next() override
-    {
+    float next() override {
         if (values.empty())
             return 0.5f;
         const float value = values.front();
@@ -88,11 +83,8 @@ class SteppingTimeOfDay final : public TimeOfDay {
 public:
     explicit SteppingTimeOfDay(float start = 36000.0f, float step = 2.0f)
         : m_next(start)
-        , m_step(step)
-    {
-    }
-    float secondsSinceMidnight() override
-    {
+        , m_step(step) {}
+    float secondsSinceMidnight() override {
         const float now = m_next;
         m_next += m_step;
         return now;

@@ -20,8 +20,7 @@ struct ControlRow {
 };
 Q_DECLARE_METATYPE(ControlRow)
 
-inline QString textOf(const QWidget* widget)
-{
+inline QString textOf(const QWidget* widget) {
     if (auto* button = qobject_cast<const QAbstractButton*>(widget))
         return button->text();
     if (auto* label = qobject_cast<const QLabel*>(widget))
@@ -32,13 +31,12 @@ inline QString textOf(const QWidget* widget)
 }
 
 // Compares one control with its row; call from a test function (it uses QCOMPARE).
-inline void checkControl(QWidget* window, const QString& name, const ControlRow& row)
-{
+inline void checkControl(QWidget* window, const QString& name, const ControlRow& row) {
     auto* control = window->findChild<QWidget*>(name);
     QVERIFY2(control, qPrintable(name));
     QCOMPARE(control->metaObject()->className(), row.className);
-    QCOMPARE(control->geometry(), twipsRect(row.twips.x(), row.twips.y(), row.twips.width(),
-                                            row.twips.height()));
+    QCOMPARE(control->geometry(),
+             twipsRect(row.twips.x(), row.twips.y(), row.twips.width(), row.twips.height()));
     QCOMPARE(textOf(control), row.text);
     if (!row.fontFamily.isEmpty()) {
         QCOMPARE(control->font().family(), row.fontFamily);
@@ -62,8 +60,7 @@ inline void checkControl(QWidget* window, const QString& name, const ControlRow&
 }
 
 // The named controls in the order the Tab key visits them.
-inline QStringList tabOrderOf(QWidget* window, const QStringList& names)
-{
+inline QStringList tabOrderOf(QWidget* window, const QStringList& names) {
     QStringList order;
     QWidget* first = window->findChild<QWidget*>(names.first());
     QWidget* widget = first;

@@ -10,8 +10,7 @@
 // the windows' file handling never touches the developer's files.
 class TestEnvironment {
 public:
-    TestEnvironment()
-    {
+    TestEnvironment() {
         QDir().mkpath(workDir());
         QFile templateFile(workDir() + QStringLiteral("/spunkte.txt"));
         if (templateFile.open(QIODevice::WriteOnly))
@@ -19,12 +18,10 @@ public:
     }
     QString dataHome() const { return m_dir.filePath(QStringLiteral("data")); }
     QString workDir() const { return m_dir.filePath(QStringLiteral("work")); }
-    QString scoreFile() const
-    {
+    QString scoreFile() const {
         return dataHome() + QStringLiteral("/greifholm/c/Programme/spunkte.txt");
     }
-    QByteArray scoreFileContent() const
-    {
+    QByteArray scoreFileContent() const {
         QFile file(scoreFile());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }

@@ -11,8 +11,7 @@ const QColor kWindowColour(255, 255, 192);
 const QColor kBlack(0, 0, 0);
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
-                  qreal pointSize, Qt::Alignment alignment)
-{
+                  qreal pointSize, Qt::Alignment alignment) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
@@ -26,8 +25,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
 } // namespace
 
 Form3::Form3(QWidget* parent)
-    : QWidget(parent)
-{
+    : QWidget(parent) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Greifholm-Erklärung"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -28,11 +28,16 @@ public:
     const QImage& image();
     qreal devicePixelRatio() const { return m_devicePixelRatio; }
 
+    // The part of the box, in logical pixels, that changed since the last call: putting only
+    // that on screen keeps a falling stick's repaint small.
+    QRect takeChangedArea();
+
     static constexpr double kTwipsPerPixel = 15.0;
 
 private:
     QPoint toDevice(float x, float y) const;
     QPainter& painter();
+    void fill(const QRect& deviceRect, const QColor& colour);
 
     float m_widthTwips;
     float m_heightTwips;
@@ -41,6 +46,7 @@ private:
     QColor m_background;
     QColor m_foreground;
     QImage m_image;
+    QRect m_changed; // device pixels
     // A trial draws tens of thousands of operations; one painter stays open across them and
     // is closed only when the picture is read.
     QPainter m_painter;

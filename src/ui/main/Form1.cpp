@@ -24,8 +24,7 @@ constexpr int kTimerIntervalMs = 2000;
 constexpr int kInitialSpeed = 1000;
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
-                  const QFont& font, const QColor& textColour, bool wrap = false)
-{
+                  const QFont& font, const QColor& textColour, bool wrap = false) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
@@ -37,8 +36,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
-                        const QRect& geometry)
-{
+                        const QRect& geometry) {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(QLatin1String(name));
     button->setGeometry(geometry);
@@ -46,8 +44,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
     return button;
 }
 
-StickBox* makeStickBox(QWidget* parent, const char* name, const QRect& twips)
-{
+StickBox* makeStickBox(QWidget* parent, const char* name, const QRect& twips) {
     auto* box = new StickBox(twips, parent);
     box->setObjectName(QLatin1String(name));
     box->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
@@ -56,36 +53,30 @@ StickBox* makeStickBox(QWidget* parent, const char* name, const QRect& twips)
 
 } // namespace
 
-Form1::Form1(Module1& module, const Platform& platform, const WindowsPaths& paths,
-             QWidget* parent)
+Form1::Form1(Module1& module, const Platform& platform, const WindowsPaths& paths, QWidget* parent)
     : QWidget(parent)
     , m_module(module)
     , m_platform(platform)
     , m_paths(paths)
-    , m_test(module, platform, *this)
-{
+    , m_test(module, platform, *this) {
     buildLayout();
 }
 
-Form1::~Form1()
-{
+Form1::~Form1() {
     // The other windows are top-level windows of their own, not children.
     delete m_form2;
     delete m_form3;
 }
 
-Form2* Form1::resultsWindow() const
-{
+Form2* Form1::resultsWindow() const {
     return m_form2;
 }
 
-Form3* Form1::explanationWindow() const
-{
+Form3* Form1::explanationWindow() const {
     return m_form3;
 }
 
-void Form1::buildLayout()
-{
+void Form1::buildLayout() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Greifholm-Programm"));
     QPalette windowPalette = palette();
@@ -100,12 +91,14 @@ void Form1::buildLayout()
     const QFont sans975Bold = layoutFont(QStringLiteral("MS Sans Serif"), 9.75, true);
 
     Picture1 = makeStickBox(this, "Picture1", QRect(9000, 360, 3855, 9495));
-    Command1 = makeButton(this, "Command1", QStringLiteral("Start"), twipsRect(7080, 600, 1455, 495));
-    Command2 = makeButton(this, "Command2", QStringLiteral("Ende"), twipsRect(7080, 1320, 1455, 495));
+    Command1 =
+        makeButton(this, "Command1", QStringLiteral("Start"), twipsRect(7080, 600, 1455, 495));
+    Command2 =
+        makeButton(this, "Command2", QStringLiteral("Ende"), twipsRect(7080, 1320, 1455, 495));
     Picture2 = makeStickBox(this, "Picture2", QRect(2520, 360, 3855, 9495));
-    Label1 = makeLabel(this, "Label1", QStringLiteral("10 Versuche"),
-                       twipsRect(7080, 2160, 1455, 735),
-                       layoutFont(QStringLiteral("Arial"), 14.25), kBlack, true);
+    Label1 =
+        makeLabel(this, "Label1", QStringLiteral("10 Versuche"), twipsRect(7080, 2160, 1455, 735),
+                  layoutFont(QStringLiteral("Arial"), 14.25), kBlack, true);
 
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -116,8 +109,8 @@ void Form1::buildLayout()
 
     Label2 = makeLabel(this, "Label2", QStringLiteral("Benötigte Zeit in 1/1000 Sekunden"),
                        twipsRect(6720, 3480, 2055, 495), sans975Bold, kBlack, true);
-    Command3 = makeButton(this, "Command3", QStringLiteral("Erklärung"),
-                          twipsRect(7080, 9480, 1455, 375));
+    Command3 =
+        makeButton(this, "Command3", QStringLiteral("Erklärung"), twipsRect(7080, 9480, 1455, 375));
     Label3 = makeLabel(this, "Label3",
                        QStringLiteral("Greifholm – ein Reaktionstest mit fallenden Stäben"),
                        twipsRect(4920, 10320, 5415, 255), font(), kCreditColour);
@@ -152,15 +145,13 @@ void Form1::buildLayout()
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 }
 
-void Form1::load()
-{
+void Form1::load() {
     m_test.resetCount();
     HScroll1->setValue(kInitialSpeed);
     ScoreFile::startupCheck(m_paths);
 }
 
-void Form1::Command1_Click()
-{
+void Form1::Command1_Click() {
     guarded(m_platform.errors, [&] {
         m_test.startSeries(HScroll1->value());
         Timer1->start();
@@ -168,13 +159,11 @@ void Form1::Command1_Click()
     });
 }
 
-void Form1::Command2_Click()
-{
+void Form1::Command2_Click() {
     QCoreApplication::exit(0);
 }
 
-void Form1::Command3_Click()
-{
+void Form1::Command3_Click() {
     if (!m_form3)
         m_form3 = new Form3();
     m_form3->show();
@@ -182,52 +171,44 @@ void Form1::Command3_Click()
     m_form3->activateWindow();
 }
 
-void Form1::Timer1_Timer()
-{
+void Form1::Timer1_Timer() {
     guarded(m_platform.errors, [&] { m_test.ChooseDrop(); });
 }
 
-void Form1::closeEvent(QCloseEvent* event)
-{
+void Form1::closeEvent(QCloseEvent* event) {
     // Closing the main window ends the program, as "Ende" does: the other windows may be
     // hidden, and nothing else could end the process then.
     event->accept();
     QCoreApplication::exit(0);
 }
 
-void Form1::setSeriesControlsEnabled(bool enabled)
-{
+void Form1::setSeriesControlsEnabled(bool enabled) {
     Command1->setEnabled(enabled);
     Command2->setEnabled(enabled);
     HScroll1->setEnabled(enabled);
 }
 
-void Form1::returnFromResults()
-{
+void Form1::returnFromResults() {
     show();
     setSeriesControlsEnabled(true);
 }
 
-DrawingSurface& Form1::surface(StickSide side)
-{
+DrawingSurface& Form1::surface(StickSide side) {
     return side == StickSide::Right ? Picture1->surface() : Picture2->surface();
 }
 
-void Form1::presentStick(StickSide side)
-{
-    (side == StickSide::Right ? Picture1 : Picture2)->repaint();
+void Form1::presentStick(StickSide side) {
+    (side == StickSide::Right ? Picture1 : Picture2)->presentNow();
 }
 
-void Form1::presentTrialResult(const QString& time, const QString& count)
-{
+void Form1::presentTrialResult(const QString& time, const QString& count) {
     Text1->setText(time);
     Label1->setText(count);
     Text1->repaint();
     Label1->repaint();
 }
 
-void Form1::finishSeries()
-{
+void Form1::finishSeries() {
     Timer1->stop();
     if (!m_form2) {
         m_form2 = new Form2(m_module, m_paths);

@@ -9,8 +9,7 @@
 
 namespace {
 
-int virtualKeyOf(StickSide side)
-{
+int virtualKeyOf(StickSide side) {
     return side == StickSide::Right ? kVkRight : kVkLeft;
 }
 
@@ -20,8 +19,7 @@ constexpr int kBaselineReads = 11;
 
 } // namespace
 
-int chooseDropValue(RandomSource& random, TimeOfDay& timeOfDay)
-{
+int chooseDropValue(RandomSource& random, TimeOfDay& timeOfDay) {
     random.reseed(timeOfDay.secondsSinceMidnight());
     const float r = random.next();
     return int(std::floor(r * 3.0f)) + 1;
@@ -30,20 +28,16 @@ int chooseDropValue(RandomSource& random, TimeOfDay& timeOfDay)
 ReactionTest::ReactionTest(Module1& module, const Platform& platform, TrialView& view)
     : m_module(module)
     , m_platform(platform)
-    , m_view(view)
-{
-}
+    , m_view(view) {}
 
-void ReactionTest::startSeries(int speedBarValue)
-{
+void ReactionTest::startSeries(int speedBarValue) {
     m_speedSetting = std::int32_t(qint16(speedBarValue));
     m_trialCount = 0;
     DrawSticksAtRest(m_view.surface(StickSide::Right), m_view.surface(StickSide::Left));
     presentBothSticks();
 }
 
-void ReactionTest::ChooseDrop()
-{
+void ReactionTest::ChooseDrop() {
     const int c = chooseDropValue(m_platform.random, m_platform.timeOfDay);
     if (c == 1)
         DropStick(StickSide::Left);
@@ -51,8 +45,7 @@ void ReactionTest::ChooseDrop()
         DropStick(StickSide::Right);
 }
 
-void ReactionTest::DropStick(StickSide side)
-{
+void ReactionTest::DropStick(StickSide side) {
     Clock& clock = m_platform.clock;
     KeyState& keys = m_platform.keys;
     DrawingSurface& surface = m_view.surface(side);
@@ -108,8 +101,7 @@ void ReactionTest::DropStick(StickSide side)
         m_view.finishSeries();
 }
 
-void ReactionTest::presentBothSticks()
-{
+void ReactionTest::presentBothSticks() {
     m_view.presentStick(StickSide::Right);
     m_view.presentStick(StickSide::Left);
 }

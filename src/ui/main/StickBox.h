@@ -12,6 +12,8 @@ public:
     StickBox(const QRect& geometryTwips, QWidget* parent);
 
     DrawingSurface& surface() { return m_surface; }
+    // Puts what changed in the picture on screen now, without the event loop.
+    void presentNow();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

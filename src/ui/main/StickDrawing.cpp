@@ -7,20 +7,17 @@ const QColor kBaseLineColour(0, 0, 0);
 constexpr float kHalfStick = 300.0f;
 constexpr int kMarkSpacing = 200;
 
-float centreOf(const DrawingSurface& surface)
-{
+float centreOf(const DrawingSurface& surface) {
     return surface.width() / 2.0f;
 }
 
-void drawBaseLine(DrawingSurface& surface, float c)
-{
+void drawBaseLine(DrawingSurface& surface, float c) {
     surface.line(0.0f, kRestBottom, 2.0f * c, kRestBottom, kBaseLineColour);
 }
 
 // A long mark at every multiple of 200 up to the limit and a short one 100 above it; the
 // short mark of y = 0 lies above the box and is clipped. The limit is taken once.
-void drawGraduations(DrawingSurface& surface, float c, double limit)
-{
+void drawGraduations(DrawingSurface& surface, float c, double limit) {
     for (int y = 0; y <= limit; y += kMarkSpacing) {
         const auto fy = float(y);
         surface.line(c - kHalfStick, fy, c + 100.0f, fy);
@@ -28,8 +25,7 @@ void drawGraduations(DrawingSurface& surface, float c, double limit)
     }
 }
 
-void drawStickAtRest(DrawingSurface& surface)
-{
+void drawStickAtRest(DrawingSurface& surface) {
     surface.clear();
     const float c = centreOf(surface);
     surface.box(c - kHalfStick, 0.0f, c + kHalfStick, kRestBottom, kStickColour);
@@ -40,20 +36,17 @@ void drawStickAtRest(DrawingSurface& surface)
 
 } // namespace
 
-void DrawSticksAtRest(DrawingSurface& right, DrawingSurface& left)
-{
+void DrawSticksAtRest(DrawingSurface& right, DrawingSurface& left) {
     drawStickAtRest(right);
     drawStickAtRest(left);
 }
 
-void BeginDrop(DrawingSurface& surface)
-{
+void BeginDrop(DrawingSurface& surface) {
     surface.clear();
     drawBaseLine(surface, centreOf(surface));
 }
 
-void DrawDropFrame(DrawingSurface& surface, double bottom)
-{
+void DrawDropFrame(DrawingSurface& surface, double bottom) {
     const float c = centreOf(surface);
     surface.box(c - kHalfStick, 0.0f, c + kHalfStick, float(bottom), kStickColour);
     drawGraduations(surface, c, bottom);

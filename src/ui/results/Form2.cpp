@@ -18,8 +18,7 @@ const QColor kWindowColour(255, 224, 192);
 Form2::Form2(Module1& module, const WindowsPaths& paths, QWidget* parent)
     : QWidget(parent)
     , m_module(module)
-    , m_paths(paths)
-{
+    , m_paths(paths) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Ergebnis-Greifholmtest"));
     QPalette windowPalette = palette();
@@ -54,8 +53,7 @@ Form2::Form2(Module1& module, const WindowsPaths& paths, QWidget* parent)
     centreOnScreen(this, twipsRect(0, 0, 6630, 5085).size());
 }
 
-void Form2::showSeries()
-{
+void Form2::showSeries() {
     List1->clear();
     List1->addItems(Scoring::trialItems(m_module.TrialTimes));
     m_totalTime = Scoring::totalTime(m_module.TrialTimes);
@@ -68,19 +66,16 @@ void Form2::showSeries()
     activateWindow();
 }
 
-void Form2::speichern(const QString& path)
-{
+void Form2::speichern(const QString& path) {
     ScoreFile::appendScore(m_paths.map(path), m_points);
 }
 
-void Form2::Command1_Click()
-{
+void Form2::Command1_Click() {
     hide();
     emit returned();
 }
 
-void Form2::closeEvent(QCloseEvent* event)
-{
+void Form2::closeEvent(QCloseEvent* event) {
     // Closed by the window manager: the same as "Zurück", so "Start" and "Ende" come back.
     event->accept();
     emit returned();

@@ -12,30 +12,53 @@ class TestForm3 : public QObject {
     Q_OBJECT
 private slots:
     // The explanation window's controls and its two paragraphs, verbatim.
-    void layout_data()
-    {
+    void layout_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<ControlRow>("row");
         const QString arial = QStringLiteral("Arial");
-        QTest::newRow("Label1") << "Label1" << ControlRow{"QLabel", {360, 120, 5295, 375}, "Erklärung", arial, 15.75, false, kWindow, kBlack};
-        QTest::newRow("Label2") << "Label2" << ControlRow{"QLabel", {360, 720, 5415, 1815},
-            "Zum Starten des Spieles bitte den Start-Button klicken. Nun erscheint auf der rechten und linken Seite jeweils ein Greifholm. Von diesen Greifholmen fällt nun zufällig der linke oder der rechte herunter. Vorsicht: Auch der zeitliche Abstand in dem die Stäbe fallen ist verschieden!",
-            arial, 12, false, kWindow, kBlack};
-        QTest::newRow("Label3") << "Label3" << ControlRow{"QLabel", {360, 2760, 5535, 1575},
-            "Das Ziel des Spiels ist es, die Greifholme so schnell wie möglich zu stoppen. Die Greifholme werden gestoppt, in dem man die rechte Pfeiltaste klickt, wenn der rechte Stab fällt,  und die linke Pfeiltaste, wenn der linke Stab fällt.",
-            arial, 12, false, kWindow, kBlack};
-        QTest::newRow("Command1") << "Command1" << ControlRow{"QPushButton", {2280, 4440, 1455, 375}, "Zurück", arial, 12};
+        QTest::newRow("Label1") << "Label1" << ControlRow{"QLabel",    {360, 120, 5295, 375},
+                                                          "Erklärung", arial,
+                                                          15.75,       false,
+                                                          kWindow,     kBlack};
+        QTest::newRow("Label2")
+            << "Label2"
+            << ControlRow{
+                   "QLabel",
+                   {360, 720, 5415, 1815},
+                   "Zum Starten des Spieles bitte den Start-Button klicken. Nun erscheint auf der "
+                   "rechten und linken Seite jeweils ein Greifholm. Von diesen Greifholmen fällt "
+                   "nun zufällig der linke oder der rechte herunter. Vorsicht: Auch der zeitliche "
+                   "Abstand in dem die Stäbe fallen ist verschieden!",
+                   arial,
+                   12,
+                   false,
+                   kWindow,
+                   kBlack};
+        QTest::newRow("Label3")
+            << "Label3"
+            << ControlRow{
+                   "QLabel",
+                   {360, 2760, 5535, 1575},
+                   "Das Ziel des Spiels ist es, die Greifholme so schnell wie möglich zu stoppen. "
+                   "Die Greifholme werden gestoppt, in dem man die rechte Pfeiltaste klickt, wenn "
+                   "der rechte Stab fällt,  und die linke Pfeiltaste, wenn der linke Stab fällt.",
+                   arial,
+                   12,
+                   false,
+                   kWindow,
+                   kBlack};
+        QTest::newRow("Command1")
+            << "Command1"
+            << ControlRow{"QPushButton", {2280, 4440, 1455, 375}, "Zurück", arial, 12};
     }
-    void layout()
-    {
+    void layout() {
         QFETCH(QString, name);
         QFETCH(ControlRow, row);
         Form3 form;
         checkControl(&form, name, row);
     }
 
-    void window()
-    {
+    void window() {
         Form3 form;
         QCOMPARE(form.windowTitle(), QStringLiteral("Greifholm-Erklärung"));
         QCOMPARE(form.size(), QSize(413, 332));
@@ -49,8 +72,7 @@ private slots:
     }
 
     // "Zurück" hides the window without destroying it.
-    void backHides()
-    {
+    void backHides() {
         QPointer<Form3> form = new Form3;
         form->show();
         form->findChild<QPushButton*>(QStringLiteral("Command1"))->click();

@@ -21,13 +21,11 @@ public:
     std::vector<std::int64_t> presentTimes;
     FakeClock* clock = nullptr;
 
-    DrawingSurface& surface(StickSide side) override
-    {
+    DrawingSurface& surface(StickSide side) override {
         return side == StickSide::Right ? right : left;
     }
     void presentStick(StickSide) override { presentTimes.push_back(clock->peek()); }
-    void presentTrialResult(const QString& t, const QString& c) override
-    {
+    void presentTrialResult(const QString& t, const QString& c) override {
         time = t;
         count = c;
     }
@@ -48,8 +46,7 @@ private:
     ReactionTest* m_test = nullptr;
 
     // Presses the key at the poll of the given frame and lets `delayMs` pass at that moment.
-    void pressAtFrame(int vk, int frame, std::int64_t delayMs)
-    {
+    void pressAtFrame(int vk, int frame, std::int64_t delayMs) {
         m_fakes->keys.setScript([this, vk, frame, delayMs](int key, int read) -> qint16 {
             if (key != vk || read != kBaseline + frame - 1)
                 return 0;
@@ -59,8 +56,7 @@ private:
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         m_fakes = new FakePlatform;
         m_view = new FakeTrialView;
         m_view->clock = &m_fakes->clock;
@@ -68,8 +64,7 @@ private slots:
         m_test = new ReactionTest(*m_module, m_fakes->platform(), *m_view);
         m_test->startSeries(1000);
     }
-    void cleanup()
-    {
+    void cleanup() {
         delete m_test;
         delete m_module;
         delete m_view;
@@ -77,8 +72,7 @@ private slots:
     }
 
     // The matching key ends the trial at once; its time goes to the table and the window.
-    void matchingKeyEndsTrial_data()
-    {
+    void matchingKeyEndsTrial_data() {
         QTest::addColumn<int>("side");
         QTest::addColumn<int>("frame");
         QTest::addColumn<int>("delayMs");
@@ -86,8 +80,7 @@ private slots:
         QTest::newRow("left at frame 500") << int(StickSide::Left) << 500 << 180;
         QTest::newRow("right at frame 3000") << int(StickSide::Right) << 3000 << 7;
     }
-    void matchingKeyEndsTrial()
-    {
+    void matchingKeyEndsTrial() {
         QFETCH(int, side);
         QFETCH(int, frame);
         QFETCH(int, delayMs);
@@ -114,16 +107,14 @@ private slots:
     }
 
     // Without a key the stick falls out of its box after a fixed number of frames.
-    void fullFallFrames_data()
-    {
+    void fullFallFrames_data() {
         QTest::addColumn<int>("speed");
         QTest::addColumn<int>("frames");
         QTest::newRow("fastest setting 100") << 100 << 4826;
         QTest::newRow("default 1000") << 1000 << 10398;
         QTest::newRow("slow 10000") << 10000 << 22402;
     }
-    void fullFallFrames()
-    {
+    void fullFallFrames() {
         QFETCH(int, speed);
         QFETCH(int, frames);
         m_test->startSeries(speed);
@@ -135,8 +126,7 @@ private slots:
     }
 
     // The other arrow key does not stop the fall.
-    void otherKeyIgnored()
-    {
+    void otherKeyIgnored() {
         m_fakes->keys.setScript([](int key, int) -> qint16 {
             return key == kVkLeft ? qint16(kKeyDown | kPressedSinceLastQuery) : 0;
         });
@@ -146,8 +136,7 @@ private slots:
     }
 
     // A key held before the drop is the baseline; releasing it ends the trial.
-    void releaseOfHeldKeyEnds()
-    {
+    void releaseOfHeldKeyEnds() {
         const int releaseFrame = 40;
         m_fakes->keys.setScript([](int, int read) -> qint16 {
             if (read == 0)
@@ -159,8 +148,7 @@ private slots:
     }
 
     // A press between two drops is used up by the baseline reads.
-    void pressBetweenDropsAbsorbed()
-    {
+    void pressBetweenDropsAbsorbed() {
         m_fakes->keys.setScript(
             [](int, int read) -> qint16 { return read == 0 ? kPressedSinceLastQuery : 0; });
         m_test->DropStick(StickSide::Right);
@@ -169,8 +157,7 @@ private slots:
 
     // Frame t starts no earlier than start + (t - 1) × 100 µs; a late frame is drawn at once
     // and does not shift the frames after it.
-    void framesArePaced()
-    {
+    void framesArePaced() {
         const int lateFrame = 50;
         m_fakes->keys.setScript([this](int, int read) -> qint16 {
             if (read == kBaseline + lateFrame - 1)
@@ -197,15 +184,16 @@ private slots:
                 QVERIFY2(begun - previous - slowFrame <= 2 * step,
                          qPrintable(QStringLiteral("frame %1 waited").arg(t)));
             } else {
-                QVERIFY2(begun - deadline <= step,
-                         qPrintable(QStringLiteral("frame %1 late by %2 ns").arg(t).arg(begun - deadline)));
+                QVERIFY2(
+                    begun - deadline <= step,
+                    qPrintable(
+                        QStringLiteral("frame %1 late by %2 ns").arg(t).arg(begun - deadline)));
             }
         }
     }
 
     // While it falls, the stick reaches the screen about every 8 ms, not every frame.
-    void presentedAtDisplayPace()
-    {
+    void presentedAtDisplayPace() {
         m_fakes->keys.setScript([](int, int) -> qint16 { return 0; });
         m_view->presentTimes.clear();
         m_test->DropStick(StickSide::Right);
@@ -220,8 +208,7 @@ private slots:
     }
 
     // Ten trials end the series; a new series overwrites the table trial by trial.
-    void seriesOfTenAndOverwrite()
-    {
+    void seriesOfTenAndOverwrite() {
         for (int i = 0; i < 10; ++i) {
             pressAtFrame(kVkRight, 1, 100 + i);
             m_fakes->keys.forget();
@@ -246,21 +233,18 @@ private slots:
     }
 
     // A trial beyond the 16-bit range of milliseconds is an overflow error.
-    void overlongTrialOverflows()
-    {
+    void overlongTrialOverflows() {
         pressAtFrame(kVkRight, 1, 32768);
         QVERIFY_THROWS_EXCEPTION(RuntimeError, m_test->DropStick(StickSide::Right));
     }
-    void longestTrialFits()
-    {
+    void longestTrialFits() {
         pressAtFrame(kVkRight, 1, 32767);
         m_test->DropStick(StickSide::Right);
         QCOMPARE(m_module->TrialTimes[0], qint16(32767));
     }
 
     // An eleventh trial has no place in the table.
-    void eleventhTrialIsIndexError()
-    {
+    void eleventhTrialIsIndexError() {
         for (int i = 0; i < 10; ++i) {
             pressAtFrame(kVkRight, 1, 10);
             m_fakes->keys.forget();
@@ -277,8 +261,7 @@ private slots:
     }
 
     // 1 drops the left stick, 2 the right, 3 nothing; the generator is re-seeded each tick.
-    void chooseDropOutcomes_data()
-    {
+    void chooseDropOutcomes_data() {
         QTest::addColumn<float>("r");
         QTest::addColumn<int>("leftReads");
         QTest::addColumn<int>("rightReads");
@@ -289,15 +272,13 @@ private slots:
         QTest::newRow("2/3 -> nothing") << 0.67f << 0 << 0;
         QTest::newRow("largest float below 1 -> nothing") << 0.99999994f << 0 << 0;
     }
-    void chooseDropOutcomes()
-    {
+    void chooseDropOutcomes() {
         QFETCH(float, r);
         QFETCH(int, leftReads);
         QFETCH(int, rightReads);
         m_fakes->random.values = {r};
-        m_fakes->keys.setScript([](int, int read) -> qint16 {
-            return read == kBaseline ? kPressedSinceLastQuery : 0;
-        });
+        m_fakes->keys.setScript(
+            [](int, int read) -> qint16 { return read == kBaseline ? kPressedSinceLastQuery : 0; });
         m_test->ChooseDrop();
         QCOMPARE(m_fakes->keys.readCount(kVkLeft) > 0 ? 1 : 0, leftReads);
         QCOMPARE(m_fakes->keys.readCount(kVkRight) > 0 ? 1 : 0, rightReads);
@@ -307,8 +288,7 @@ private slots:
 
     // With the real generator, re-seeded from the time of every tick, each outcome comes
     // about a third of the time. The bound fails a constant or noticeably biased generator.
-    void chooseDropIsUniform()
-    {
+    void chooseDropIsUniform() {
         MersenneRandom random;
         SteppingTimeOfDay timeOfDay(0.0f, 2.0f);
         const int ticks = 30000;

@@ -29,8 +29,7 @@ private:
     WindowsPaths* m_paths = nullptr;
     Form1* m_form = nullptr;
 
-    template <typename T> T* control(const char* name)
-    {
+    template <typename T> T* control(const char* name) {
         auto* widget = m_form->findChild<T*>(QLatin1String(name));
         if (!widget)
             qFatal("no control %s", name);
@@ -38,8 +37,7 @@ private:
     }
 
     // Every trial is ended at its first frame by the matching key, after `delayMs`.
-    void pressEveryTrialAfter(int delayMs)
-    {
+    void pressEveryTrialAfter(int delayMs) {
         m_fakes->keys.setScript([this, delayMs](int, int read) -> qint16 {
             if (read % (kBaseline + 1) != kBaseline)
                 return 0;
@@ -49,8 +47,7 @@ private:
     }
 
     // Lets the series timer run fast so that a series passes within the test.
-    void runSeries(int delayMs)
-    {
+    void runSeries(int delayMs) {
         pressEveryTrialAfter(delayMs);
         control<QPushButton>("Command1")->click();
         auto* timer = control<QTimer>("Timer1");
@@ -59,8 +56,7 @@ private:
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         m_env = new TestEnvironment;
         m_fakes = new FakePlatform;
         m_module = new Module1;
@@ -70,8 +66,7 @@ private slots:
         m_form->show();
         m_fakes->random.values.assign(100, 0.1f); // every tick drops the left stick
     }
-    void cleanup()
-    {
+    void cleanup() {
         delete m_form;
         delete m_paths;
         delete m_module;
@@ -80,34 +75,65 @@ private slots:
     }
 
     // Every control of the main window: type, place, text, font, colours.
-    void layout_data()
-    {
+    void layout_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<ControlRow>("row");
         const QString arial = QStringLiteral("Arial");
         const QString sans = QStringLiteral("MS Sans Serif");
-        QTest::newRow("Picture1") << "Picture1" << ControlRow{"StickBox", {9000, 360, 3855, 9495}, ""};
-        QTest::newRow("Command1") << "Command1" << ControlRow{"QPushButton", {7080, 600, 1455, 495}, "Start", arial, 12};
-        QTest::newRow("Command2") << "Command2" << ControlRow{"QPushButton", {7080, 1320, 1455, 495}, "Ende", arial, 12};
-        QTest::newRow("Picture2") << "Picture2" << ControlRow{"StickBox", {2520, 360, 3855, 9495}, ""};
-        QTest::newRow("Label1") << "Label1" << ControlRow{"QLabel", {7080, 2160, 1455, 735}, "10 Versuche", arial, 14.25, false, kWindow, kBlack};
-        QTest::newRow("Text1") << "Text1" << ControlRow{"QLineEdit", {7320, 4080, 735, 405}, "", sans, 12, false, kWindow, kBlack};
-        QTest::newRow("Label2") << "Label2" << ControlRow{"QLabel", {6720, 3480, 2055, 495}, "Benötigte Zeit in 1/1000 Sekunden", sans, 9.75, true, kWindow, kBlack};
-        QTest::newRow("Command3") << "Command3" << ControlRow{"QPushButton", {7080, 9480, 1455, 375}, "Erklärung", arial, 12};
-        QTest::newRow("HScroll1") << "HScroll1" << ControlRow{"QScrollBar", {6480, 5280, 2415, 255}, ""};
-        QTest::newRow("Label4") << "Label4" << ControlRow{"QLabel", {6480, 5520, 2415, 255}, "< schneller --  langsamer >", sans, 9.75, false, kWindow};
-        QTest::newRow("Label5") << "Label5" << ControlRow{"QLabel", {6480, 5040, 2415, 255}, "Stabgeschwindigkeit", sans, 9.75, true, kWindow};
+        QTest::newRow("Picture1") << "Picture1"
+                                  << ControlRow{"StickBox", {9000, 360, 3855, 9495}, ""};
+        QTest::newRow("Command1") << "Command1"
+                                  << ControlRow{
+                                         "QPushButton", {7080, 600, 1455, 495}, "Start", arial, 12};
+        QTest::newRow("Command2") << "Command2"
+                                  << ControlRow{
+                                         "QPushButton", {7080, 1320, 1455, 495}, "Ende", arial, 12};
+        QTest::newRow("Picture2") << "Picture2"
+                                  << ControlRow{"StickBox", {2520, 360, 3855, 9495}, ""};
+        QTest::newRow("Label1") << "Label1" << ControlRow{"QLabel",      {7080, 2160, 1455, 735},
+                                                          "10 Versuche", arial,
+                                                          14.25,         false,
+                                                          kWindow,       kBlack};
+        QTest::newRow("Text1") << "Text1" << ControlRow{"QLineEdit", {7320, 4080, 735, 405},
+                                                        "",          sans,
+                                                        12,          false,
+                                                        kWindow,     kBlack};
+        QTest::newRow("Label2") << "Label2" << ControlRow{"QLabel",
+                                                          {6720, 3480, 2055, 495},
+                                                          "Benötigte Zeit in 1/1000 Sekunden",
+                                                          sans,
+                                                          9.75,
+                                                          true,
+                                                          kWindow,
+                                                          kBlack};
+        QTest::newRow("Command3")
+            << "Command3"
+            << ControlRow{"QPushButton", {7080, 9480, 1455, 375}, "Erklärung", arial, 12};
+        QTest::newRow("HScroll1") << "HScroll1"
+                                  << ControlRow{"QScrollBar", {6480, 5280, 2415, 255}, ""};
+        QTest::newRow("Label4") << "Label4" << ControlRow{"QLabel",
+                                                          {6480, 5520, 2415, 255},
+                                                          "< schneller --  langsamer >",
+                                                          sans,
+                                                          9.75,
+                                                          false,
+                                                          kWindow};
+        QTest::newRow("Label5") << "Label5" << ControlRow{"QLabel",
+                                                          {6480, 5040, 2415, 255},
+                                                          "Stabgeschwindigkeit",
+                                                          sans,
+                                                          9.75,
+                                                          true,
+                                                          kWindow};
     }
-    void layout()
-    {
+    void layout() {
         QFETCH(QString, name);
         QFETCH(ControlRow, row);
         checkControl(m_form, name, row);
     }
 
     // The window itself, the credit line, the speed bar's settings and the tab order.
-    void windowAndSettings()
-    {
+    void windowAndSettings() {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Greifholm-Programm"));
         QCOMPARE(m_form->palette().color(QPalette::Window), kWindow);
         auto* credit = control<QLabel>("Label3");
@@ -128,15 +154,13 @@ private slots:
         auto* timer = control<QTimer>("Timer1");
         QCOMPARE(timer->interval(), 2000);
 
-        const QStringList order{"Picture1", "Command1", "Command2", "Picture2",
-                                "Label1",   "Text1",    "Label2",   "Command3",
-                                "Label3",   "HScroll1", "Label4",   "Label5"};
+        const QStringList order{"Picture1", "Command1", "Command2", "Picture2", "Label1", "Text1",
+                                "Label2",   "Command3", "Label3",   "HScroll1", "Label4", "Label5"};
         QCOMPARE(tabOrderOf(m_form, order), order);
     }
 
     // After load: idle, speed 1000, nothing falls, the score file holds the template.
-    void idleAfterLoad()
-    {
+    void idleAfterLoad() {
         QCOMPARE(control<QScrollBar>("HScroll1")->value(), 1000);
         QVERIFY(control<QPushButton>("Command1")->isEnabled());
         QVERIFY(control<QPushButton>("Command2")->isEnabled());
@@ -148,8 +172,7 @@ private slots:
     }
 
     // "Start" runs the timer and locks the series controls; "Erklärung" stays usable.
-    void startLocksControls()
-    {
+    void startLocksControls() {
         control<QPushButton>("Command1")->click();
         auto* timer = control<QTimer>("Timer1");
         QVERIFY(timer->isActive());
@@ -163,8 +186,7 @@ private slots:
     }
 
     // The speed bar is read at "Start" only.
-    void speedReadAtStart()
-    {
+    void speedReadAtStart() {
         auto* bar = control<QScrollBar>("HScroll1");
         bar->setValue(500);
         control<QPushButton>("Command1")->click();
@@ -173,8 +195,7 @@ private slots:
     }
 
     // A tick that draws 3 drops nothing; one that draws 1 runs a trial on the left stick.
-    void ticksChooseDrops()
-    {
+    void ticksChooseDrops() {
         m_fakes->random.values.assign(100, 0.9f);
         m_fakes->random.values[1] = 0.1f;
         pressEveryTrialAfter(120);
@@ -190,8 +211,7 @@ private slots:
 
     // Ten trials: the timer stops, the results show, the score is saved; "Start" stays
     // locked until "Zurück".
-    void seriesEndsInResults()
-    {
+    void seriesEndsInResults() {
         runSeries(100);
         QCOMPARE(control<QLabel>("Label1")->text(), QStringLiteral("10"));
         Form2* results = m_form->resultsWindow();
@@ -211,8 +231,7 @@ private slots:
 
     // Each series shows and saves its own results, whether the results window was hidden
     // by "Zurück" or closed with the close control.
-    void everySeriesShownAndSaved()
-    {
+    void everySeriesShownAndSaved() {
         runSeries(100);
         Form2* results = m_form->resultsWindow();
         results->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
@@ -237,8 +256,7 @@ private slots:
     }
 
     // "Erklärung" twice leaves one window; a closed one is created anew.
-    void explanationWindow()
-    {
+    void explanationWindow() {
         auto* button = control<QPushButton>("Command3");
         button->click();
         QPointer<Form3> first = m_form->explanationWindow();
@@ -247,9 +265,10 @@ private slots:
         button->click();
         QCOMPARE(m_form->explanationWindow(), first.data());
         const QWidgetList windows = QApplication::topLevelWidgets();
-        QCOMPARE(std::count_if(windows.begin(), windows.end(),
-                               [](QWidget* w) { return w->objectName() == QLatin1String("Form3"); }),
-                 1);
+        QCOMPARE(
+            std::count_if(windows.begin(), windows.end(),
+                          [](QWidget* w) { return w->objectName() == QLatin1String("Form3"); }),
+            1);
 
         first->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
         QVERIFY(first);
@@ -266,8 +285,7 @@ private slots:
     }
 
     // The explanation window opens during a series without stopping it.
-    void explanationDuringSeries()
-    {
+    void explanationDuringSeries() {
         control<QPushButton>("Command1")->click();
         control<QPushButton>("Command3")->click();
         QVERIFY(m_form->explanationWindow()->isVisible());
@@ -275,8 +293,7 @@ private slots:
     }
 
     // A failing score file at load is an error, not a silent start.
-    void loadFailsOnBrokenScoreFolder()
-    {
+    void loadFailsOnBrokenScoreFolder() {
         TestEnvironment env;
         QDir().mkpath(env.dataHome() + QStringLiteral("/greifholm/c"));
         QFile blocker(env.dataHome() + QStringLiteral("/greifholm/c/Programme"));

@@ -9,19 +9,16 @@ const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kRed = qRgb(255, 0, 0);
 const QRgb kBlack = qRgb(0, 0, 0);
 
-DrawingSurface makeBox()
-{
+DrawingSurface makeBox() {
     return DrawingSurface(3855, 9495, 1.0, Qt::white, Qt::black);
 }
 
-QRgb at(DrawingSurface& surface, int x, int y)
-{
+QRgb at(DrawingSurface& surface, int x, int y) {
     return surface.image().pixel(x, y) | 0xff000000u;
 }
 
 // Rows of one pixel column that hold a mark, between two rows inclusive.
-QList<int> blackRows(DrawingSurface& surface, int x, int fromRow, int toRow)
-{
+QList<int> blackRows(DrawingSurface& surface, int x, int fromRow, int toRow) {
     QList<int> rows;
     for (int y = fromRow; y <= toRow; ++y) {
         if (at(surface, x, y) == kBlack)
@@ -31,8 +28,7 @@ QList<int> blackRows(DrawingSurface& surface, int x, int fromRow, int toRow)
 }
 
 // Pixel rows of the marks at the given twips heights.
-QList<int> rowsOf(std::initializer_list<int> twips)
-{
+QList<int> rowsOf(std::initializer_list<int> twips) {
     QList<int> rows;
     for (int y : twips)
         rows << y / 15;
@@ -47,8 +43,7 @@ class TestStickDrawing : public QObject {
     Q_OBJECT
 private slots:
     // The rest picture: red stick, eleven long and ten visible short marks, base line.
-    void restPicture()
-    {
+    void restPicture() {
         DrawingSurface right = makeBox();
         DrawingSurface left = makeBox();
         DrawSticksAtRest(right, left);
@@ -63,8 +58,8 @@ private slots:
 
         // Marks in the stick's left part, every 100 twips, the last long one at 2000.
         QCOMPARE(blackRows(right, 110, 0, 133),
-                 rowsOf({0, 100, 200, 300, 400, 500, 600, 700, 800, 900, 1000, 1100, 1200, 1300,
-                         1400, 1500, 1600, 1700, 1800, 1900, 2000}));
+                 rowsOf({0,    100,  200,  300,  400,  500,  600,  700,  800,  900, 1000,
+                         1100, 1200, 1300, 1400, 1500, 1600, 1700, 1800, 1900, 2000}));
         // Long marks reach further right than short ones.
         QCOMPARE(at(right, 133, 200 / 15), kBlack);
         QCOMPARE(at(right, 133, 100 / 15), kRed);
@@ -80,8 +75,7 @@ private slots:
     }
 
     // A fall begins from a box with only the base line.
-    void beginDrop()
-    {
+    void beginDrop() {
         DrawingSurface box = makeBox();
         DrawSticksAtRest(box, box);
         BeginDrop(box);
@@ -91,8 +85,7 @@ private slots:
     }
 
     // A frame at 2000 covers exactly the stick at rest.
-    void frameAtRestBottom()
-    {
+    void frameAtRestBottom() {
         DrawingSurface rest = makeBox();
         DrawingSurface frame = makeBox();
         DrawSticksAtRest(rest, rest);
@@ -104,14 +97,14 @@ private slots:
             for (int x = 0; x < a.width(); ++x) {
                 const bool paintedAtRest = (a.pixel(x, y) | 0xff000000u) != kWhite;
                 const bool paintedInFrame = (b.pixel(x, y) | 0xff000000u) != kWhite;
-                QVERIFY2(paintedAtRest == paintedInFrame, qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+                QVERIFY2(paintedAtRest == paintedInFrame,
+                         qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
             }
         }
     }
 
     // Lower frames add long marks every 200 twips and short ones between them.
-    void lowerFrameAddsMarks()
-    {
+    void lowerFrameAddsMarks() {
         DrawingSurface box = makeBox();
         BeginDrop(box);
         DrawDropFrame(box, 2000.0);
@@ -127,8 +120,7 @@ private slots:
 
     // Marks come in pairs for each y <= bottom: at 2199.9 neither the long mark at 2200 nor
     // its short one at 2100 is drawn yet.
-    void limitIsInclusive()
-    {
+    void limitIsInclusive() {
         DrawingSurface box = makeBox();
         BeginDrop(box);
         DrawDropFrame(box, 2199.9);
@@ -138,8 +130,7 @@ private slots:
     }
 
     // The picture survives a repaint from the image, and a device pixel ratio of 2 doubles it.
-    void highDensityImage()
-    {
+    void highDensityImage() {
         DrawingSurface box(3855, 9495, 2.0, Qt::white, Qt::black);
         QCOMPARE(box.image().size(), QSize(514, 1266));
         DrawSticksAtRest(box, box);

@@ -12,8 +12,7 @@ namespace {
 
 const QColor kWindow(255, 224, 192);
 
-QStringList itemsOf(Form2& form)
-{
+QStringList itemsOf(Form2& form) {
     auto* list = form.findChild<QListWidget*>(QStringLiteral("List1"));
     QStringList items;
     for (int i = 0; i < list->count(); ++i)
@@ -26,18 +25,24 @@ QStringList itemsOf(Form2& form)
 class TestForm2 : public QObject {
     Q_OBJECT
 private slots:
-    void layout_data()
-    {
+    void layout_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<ControlRow>("row");
         const QString arial = QStringLiteral("Arial");
-        QTest::newRow("Label1") << "Label1" << ControlRow{"QLabel", {2400, 240, 1815, 375}, "Auswertung", arial, 15.75, true, kWindow, QColor(0, 0, 64)};
-        QTest::newRow("Command1") << "Command1" << ControlRow{"QPushButton", {2640, 4320, 1215, 615}, "Zurück", arial, 12};
-        QTest::newRow("List1") << "List1" << ControlRow{"QListWidget", {360, 720, 5985, 3300}, "", arial, 12, false, QColor(255, 255, 255), QColor(0, 0, 128)};
+        QTest::newRow("Label1") << "Label1" << ControlRow{"QLabel",     {2400, 240, 1815, 375},
+                                                          "Auswertung", arial,
+                                                          15.75,        true,
+                                                          kWindow,      QColor(0, 0, 64)};
+        QTest::newRow("Command1")
+            << "Command1"
+            << ControlRow{"QPushButton", {2640, 4320, 1215, 615}, "Zurück", arial, 12};
+        QTest::newRow("List1")
+            << "List1"
+            << ControlRow{"QListWidget",         {360, 720, 5985, 3300}, "", arial, 12, false,
+                          QColor(255, 255, 255), QColor(0, 0, 128)};
     }
     // The results window's controls as laid out.
-    void layout()
-    {
+    void layout() {
         QFETCH(QString, name);
         QFETCH(ControlRow, row);
         Module1 module;
@@ -47,8 +52,7 @@ private slots:
         checkControl(&form, name, row);
     }
 
-    void window()
-    {
+    void window() {
         Module1 module;
         TestEnvironment env;
         const WindowsPaths paths = env.paths();
@@ -62,8 +66,7 @@ private slots:
     }
 
     // The twelve items of one series, its score appended; the next series replaces them.
-    void itemsAndScoreLines()
-    {
+    void itemsAndScoreLines() {
         Module1 module;
         module.TrialTimes = {245, 300, 180, 220, 260, 199, 201, 310, 150, 275};
         TestEnvironment env;
@@ -73,11 +76,16 @@ private slots:
 
         form.showSeries();
         const QStringList expected{
-            "1. Versuch:  245 1/1000 s",  "2. Versuch:  300 1/1000 s",
-            "3. Versuch:  180 1/1000 s",  "4. Versuch:  220 1/1000 s",
-            "5. Versuch:  260 1/1000 s",  "6. Versuch:  199 1/1000 s",
-            "7. Versuch:  201 1/1000 s",  "8. Versuch:  310 1/1000 s",
-            "9. Versuch:  150 1/1000 s",  "10. Versuch:  275 1/1000 s",
+            "1. Versuch:  245 1/1000 s",
+            "2. Versuch:  300 1/1000 s",
+            "3. Versuch:  180 1/1000 s",
+            "4. Versuch:  220 1/1000 s",
+            "5. Versuch:  260 1/1000 s",
+            "6. Versuch:  199 1/1000 s",
+            "7. Versuch:  201 1/1000 s",
+            "8. Versuch:  310 1/1000 s",
+            "9. Versuch:  150 1/1000 s",
+            "10. Versuch:  275 1/1000 s",
             "Die benötigte Gesamtzeit beträgt:  2.34 Sekunden",
             "Die Gesamtpunktzahl beträgt:       283",
         };
@@ -98,8 +106,7 @@ private slots:
     }
 
     // An overflowing series is an error and saves nothing.
-    void overflowSavesNothing()
-    {
+    void overflowSavesNothing() {
         Module1 module;
         module.TrialTimes.fill(3300);
         TestEnvironment env;
@@ -111,8 +118,7 @@ private slots:
     }
 
     // "Zurück" and the close control both hand back to the main window.
-    void returnPaths()
-    {
+    void returnPaths() {
         Module1 module;
         TestEnvironment env;
         const WindowsPaths paths = env.paths();

@@ -5,8 +5,7 @@
 
 namespace {
 
-Scoring::Times uniform(qint16 time)
-{
+Scoring::Times uniform(qint16 time) {
     Scoring::Times times;
     times.fill(time);
     return times;
@@ -18,21 +17,24 @@ class TestScoring : public QObject {
     Q_OBJECT
 private slots:
     // Total, score and the total line for whole series.
-    void series_data()
-    {
+    void series_data() {
         QTest::addColumn<int>("time");
         QTest::addColumn<int>("total");
         QTest::addColumn<int>("points");
         QTest::addColumn<QString>("totalLine");
-        QTest::newRow("10 x 800: nothing left") << 800 << 8000 << 0 << "Die benötigte Gesamtzeit beträgt:  8 Sekunden";
-        QTest::newRow("10 x 100") << 100 << 1000 << 350 << "Die benötigte Gesamtzeit beträgt:  1 Sekunden";
-        QTest::newRow("10 x 50: below one second") << 50 << 500 << 375 << "Die benötigte Gesamtzeit beträgt:  .5 Sekunden";
+        QTest::newRow("10 x 800: nothing left")
+            << 800 << 8000 << 0 << "Die benötigte Gesamtzeit beträgt:  8 Sekunden";
+        QTest::newRow("10 x 100") << 100 << 1000 << 350
+                                  << "Die benötigte Gesamtzeit beträgt:  1 Sekunden";
+        QTest::newRow("10 x 50: below one second")
+            << 50 << 500 << 375 << "Die benötigte Gesamtzeit beträgt:  .5 Sekunden";
         QTest::newRow("10 x 0") << 0 << 0 << 400 << "Die benötigte Gesamtzeit beträgt:  0 Sekunden";
-        QTest::newRow("10 x 1234") << 1234 << 12340 << 0 << "Die benötigte Gesamtzeit beträgt:  12.34 Sekunden";
-        QTest::newRow("10 x 3276") << 3276 << 32760 << 0 << "Die benötigte Gesamtzeit beträgt:  32.76 Sekunden";
+        QTest::newRow("10 x 1234")
+            << 1234 << 12340 << 0 << "Die benötigte Gesamtzeit beträgt:  12.34 Sekunden";
+        QTest::newRow("10 x 3276")
+            << 3276 << 32760 << 0 << "Die benötigte Gesamtzeit beträgt:  32.76 Sekunden";
     }
-    void series()
-    {
+    void series() {
         QFETCH(int, time);
         QFETCH(int, total);
         QFETCH(int, points);
@@ -44,8 +46,7 @@ private slots:
     }
 
     // Rounding of the score: halves go to the even neighbour.
-    void pointsForTotal_data()
-    {
+    void pointsForTotal_data() {
         QTest::addColumn<int>("total");
         QTest::addColumn<int>("points");
         QTest::newRow("7990: 0.5 rounds to 0") << 7990 << 0;
@@ -57,23 +58,20 @@ private slots:
         QTest::newRow("negative total") << -200 << 410;
         QTest::newRow("-24767: upper limit of 8000 - T") << -24767 << 1638;
     }
-    void pointsForTotal()
-    {
+    void pointsForTotal() {
         QFETCH(int, total);
         QFETCH(int, points);
         QCOMPARE(Scoring::points(qint16(total)), qint16(points));
     }
 
     // 8000 - T beyond 16 bits is an overflow error.
-    void pointsOverflow()
-    {
+    void pointsOverflow() {
         QVERIFY_THROWS_EXCEPTION(RuntimeError, Scoring::points(-24768));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, Scoring::points(-32768));
     }
 
     // A sum beyond 32767 ms is an overflow error; so is one below -32768.
-    void totalOverflow()
-    {
+    void totalOverflow() {
         QVERIFY_THROWS_EXCEPTION(RuntimeError, Scoring::totalTime(uniform(3300)));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, Scoring::totalTime(uniform(-3300)));
         Scoring::Times mixed = uniform(3300);
@@ -83,8 +81,7 @@ private slots:
 
     // The trial lines: two spaces after the colon for non-negative times, one before a
     // minus sign.
-    void trialItems()
-    {
+    void trialItems() {
         Scoring::Times times{245, 0, 1000, 32767, -5, 1, 2, 3, 4, 5};
         const QStringList items = Scoring::trialItems(times);
         QCOMPARE(items.size(), 10);
@@ -96,9 +93,9 @@ private slots:
     }
 
     // Seven spaces between the colon and the score.
-    void pointsItem()
-    {
-        QCOMPARE(Scoring::pointsItem(227), QStringLiteral("Die Gesamtpunktzahl beträgt:       227"));
+    void pointsItem() {
+        QCOMPARE(Scoring::pointsItem(227),
+                 QStringLiteral("Die Gesamtpunktzahl beträgt:       227"));
         QCOMPARE(Scoring::pointsItem(0), QStringLiteral("Die Gesamtpunktzahl beträgt:       0"));
     }
 };

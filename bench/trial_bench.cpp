@@ -1,0 +1,216 @@
+// Measures the drop trial on a real X server: the cost of one frame, how long whole falls
+// take, how punctually frames start, and how soon an arrow key sent through XTEST is seen.
+// Starts its own Xvfb (through the tests' with-xvfb.sh) when no display is set.
+//
+// Prints one figure per line: name value unit.
+#include "app/Module1.h"
+#include "platform/Clock.h"
+#include "platform/Random.h"
+#include "platform/WindowsPaths.h"
+#include "platform/X11KeyState.h"
+#include "ui/main/Form1.h"
+#include "ui/main/StickDrawing.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <random>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kBaselineReads = 11;
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t index = std::min(values.size() - 1, size_t(p / 100.0 * double(values.size())));
+    return values[index];
+}
+
+void print(const char* name, double value, const char* unit) {
+    std::printf("%s %.3f %s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+// Passes the real key state through and notes when each read returned.
+class RecordingKeys final : public KeyState {
+public:
+    RecordingKeys(KeyState& inner, Clock& clock)
+        : m_inner(inner)
+        , m_clock(clock) {}
+    qint16 asyncKeyState(int virtualKey) override {
+        const qint16 state = m_inner.asyncKeyState(virtualKey);
+        const std::int64_t now = m_clock.nowNs();
+        reads.push_back(now);
+        if (reads.size() == kBaselineReads + 1)
+            fallStartedNs.store(now);
+        return state;
+    }
+    void reset() {
+        reads.clear();
+        fallStartedNs.store(0);
+    }
+    // Reads of the frames: the first frame's poll onwards.
+    std::vector<std::int64_t> framePolls() const {
+        return std::vector<std::int64_t>(reads.begin() + kBaselineReads, reads.end());
+    }
+
+    std::vector<std::int64_t> reads;
+    std::atomic<std::int64_t> fallStartedNs{0};
+
+private:
+    KeyState& m_inner;
+    Clock& m_clock;
+};
+
+class NoPause final : public Sleeper {
+public:
+    void sleepMs(int) override {}
+};
+
+class StderrReporter final : public ErrorReporter {
+public:
+    void reportFatal(const QString& message) override {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+        std::_Exit(1);
+    }
+};
+
+// Drawing plus key query of every frame of a full fall at speed 1000, unpaced.
+void measureFrameCost(KeyState& keys, Clock& clock) {
+    DrawingSurface surface(3855, 9495, 1.0, Qt::white, Qt::black);
+    BeginDrop(surface);
+    std::vector<double> costs;
+    double bottom = kRestBottom;
+    for (std::int64_t t = 1; bottom <= surface.height(); ++t) {
+        const std::int64_t begin = clock.nowNs();
+        keys.asyncKeyState(kVkLeft);
+        DrawDropFrame(surface, bottom);
+        costs.push_back(double(clock.nowNs() - begin) / 1000.0);
+        bottom += double(t) * double(t) / (1000.0 * 0.5 * 100000.0);
+    }
+    print("frame_cost_median_us", percentile(costs, 50), "us");
+    print("frame_cost_p99_us", percentile(costs, 99), "us");
+}
+
+// Sends one arrow-key tap through XTEST from a connection of its own, at a random moment of
+// each fall, and notes when it sent it.
+class KeySender {
+public:
+    KeySender()
+        : m_display(XOpenDisplay(nullptr))
+        , m_keycode(XKeysymToKeycode(m_display, XK_Left)) {}
+    ~KeySender() { XCloseDisplay(m_display); }
+
+    std::int64_t tapDuring(const RecordingKeys& keys, SteadyClock& clock, std::mt19937& random) {
+        while (keys.fallStartedNs.load() == 0)
+            std::this_thread::yield();
+        std::uniform_int_distribution<int> delayMs(100, 600);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
+        const std::int64_t sent = clock.nowNs();
+        XTestFakeKeyEvent(m_display, m_keycode, True, 0);
+        XTestFakeKeyEvent(m_display, m_keycode, False, 0);
+        XFlush(m_display);
+        return sent;
+    }
+
+private:
+    Display* m_display;
+    unsigned int m_keycode;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::vector<char*> command{const_cast<char*>(GREIFHOLM_WITH_XVFB), argv[0], nullptr};
+        execv(command[0], command.data());
+        std::perror("with-xvfb.sh");
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    std::printf("# greifholm trial benchmark: %s (build/bench/greifholm_bench)\n", argv[0]);
+
+    SteadyClock clock;
+    X11KeyState realKeys;
+    RecordingKeys keys(realKeys, clock);
+    NoPause noPause;
+    MersenneRandom random;
+    SystemTimeOfDay timeOfDay;
+    StderrReporter errors;
+    const Platform platform{clock, keys, noPause, random, timeOfDay, errors};
+    QTemporaryDir dir;
+    const WindowsPaths paths(dir.path(), dir.path());
+    // Every tenth fall ends a series, whose score goes to a file of the benchmark's own.
+    QDir().mkpath(dir.path() + QStringLiteral("/greifholm/c/Programme"));
+    Module1 module;
+    Form1 window(module, platform, paths);
+    window.showMaximized();
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::processEvents();
+        usleep(20'000);
+    }
+    ReactionTest& test = window.reactionTest();
+
+    measureFrameCost(realKeys, clock);
+
+    // Whole falls without a key, in the real window, paced as in a series.
+    std::vector<double> lateness;
+    for (int speed : {100, 1000, 10000}) {
+        test.startSeries(speed);
+        keys.reset();
+        test.DropStick(StickSide::Left);
+        const std::vector<std::int64_t> polls = keys.framePolls();
+        const std::int64_t start = polls.front();
+        const double durationMs = double(polls.back() - start) / 1e6;
+        const std::string name = "fall_duration_v" + std::to_string(speed) + "_ms";
+        print(name.c_str(), durationMs, "ms");
+        if (qEnvironmentVariableIsSet("BENCH_DEBUG")) {
+            for (size_t t = 1; t < polls.size(); ++t) {
+                if (polls[t] - polls[t - 1] > 500'000)
+                    std::printf("#   v%d frame %zu gap %.2f ms\n", speed, t,
+                                (polls[t] - polls[t - 1]) / 1e6);
+            }
+        }
+        for (size_t t = 1; t <= polls.size(); ++t) {
+            const std::int64_t deadline = start + std::int64_t(t - 1) * kFramePeriod.count();
+            lateness.push_back(double(polls[t - 1] - deadline) / 1000.0);
+        }
+    }
+    print("frame_lateness_p99_us", percentile(lateness, 99), "us");
+    if (qEnvironmentVariableIsSet("BENCH_DEBUG")) {
+        for (double p : {50.0, 90.0, 95.0, 98.0, 99.5, 99.9, 100.0})
+            std::printf("#   lateness p%.1f %.1f us\n", p, percentile(lateness, p));
+        std::printf("#   frames %zu\n", lateness.size());
+    }
+
+    // Key latency: from the XTEST send to the trial loop's poll that saw the change.
+    KeySender sender;
+    std::mt19937 tapRandom(42);
+    std::vector<double> latencies;
+    const int falls = 60;
+    for (int i = 0; i < falls; ++i) {
+        if (i % Module1::kTrialsPerSeries == 0)
+            test.startSeries(10000);
+        keys.reset();
+        std::int64_t sent = 0;
+        std::thread tapper([&] { sent = sender.tapDuring(keys, clock, tapRandom); });
+        test.DropStick(StickSide::Left);
+        tapper.join();
+        latencies.push_back(double(keys.reads.back() - sent) / 1e6);
+    }
+    print("key_latency_p50_ms", percentile(latencies, 50), "ms");
+    print("key_latency_p99_ms", percentile(latencies, 99), "ms");
+    return 0;
+}

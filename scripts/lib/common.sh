@@ -1,0 +1,50 @@
+# Shared by scripts/run and scripts/test: installs missing Debian packages and builds.
+# shellcheck shell=bash
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+BUILD_DIR="$ROOT/build"
+
+# What building and running the program needs.
+RUN_PACKAGES=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev libqt6test6 libgl-dev
+    libx11-dev libxi-dev libxtst-dev
+    fonts-liberation
+)
+# What the tests need besides: a private X server, a window manager, XTEST input and
+# window inspection.
+TEST_PACKAGES=(xvfb openbox xdotool x11-utils xauth)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null; then
+        sudo "$@"
+    else
+        echo "Bitte als root ausführen oder sudo installieren: $*" >&2
+        return 1
+    fi
+}
+
+install_missing() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        as_root apt-get update -qq
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+            "${missing[@]}"
+    fi
+}
+
+build() {
+    local dir=${1:-$BUILD_DIR}
+    shift || true
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$dir" --parallel "$(nproc)"
+}
