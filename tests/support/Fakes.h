@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QThread>
 #include <functional>
 #include <map>
 #include <vector>
@@ -58,10 +59,17 @@ private:
     std::map<int, std::vector<std::int64_t>> m_reads;
 };
 
+// Records pauses; sleeps for real only as long as a test asks it to.
 class FakeSleeper final : public Sleeper {
 public:
-    void sleepMs(int milliseconds) override { sleeps.push_back(milliseconds); }
+    void sleepMs(int milliseconds) override
+    {
+        sleeps.push_back(milliseconds);
+        if (realSleepMs > 0)
+            QThread::msleep(realSleepMs);
+    }
     std::vector<int> sleeps;
+    unsigned long realSleepMs = 0;
 };
 
 // Returns queued values, then 0.5; remembers the seeds it was given.

@@ -209,6 +209,22 @@ private slots:
         QCOMPARE(m_fakes->keys.readCount(kVkRight), 0);
     }
 
+    // Ticks that fall due while a trial blocks are not queued up: one late tick follows the
+    // trial at once, then the regular spacing resumes.
+    void oneLateTickAfterTrial()
+    {
+        m_fakes->random.values.assign(100, 0.9f);
+        m_fakes->random.values[0] = 0.1f;
+        m_fakes->sleeper.realSleepMs = 450; // the pause covers four and a half intervals
+        pressEveryTrialAfter(100);
+        control<QPushButton>("Command1")->click();
+        control<QTimer>("Timer1")->setInterval(100);
+        QTRY_COMPARE(m_fakes->random.seeds.size(), size_t(2));
+        QTest::qWait(40);
+        QCOMPARE(m_fakes->random.seeds.size(), size_t(2));
+        QTRY_COMPARE(m_fakes->random.seeds.size(), size_t(3));
+    }
+
     // Ten trials: the timer stops, the results show, the score is saved; "Start" stays
     // locked until "Zurück".
     void seriesEndsInResults() {
