@@ -11,9 +11,9 @@ RUN_PACKAGES=(
     libx11-dev libxi-dev libxtst-dev
     fonts-liberation
 )
-# What the tests need besides: a private X server, a window manager, XTEST input and
-# window inspection.
-TEST_PACKAGES=(xvfb openbox xdotool x11-utils xauth)
+# What the tests need besides: a private X server, a window manager, XTEST input, window
+# inspection, and the tools that check the menu entry and the Debian package.
+TEST_PACKAGES=(xvfb openbox xdotool x11-utils xauth desktop-file-utils dpkg-dev)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -43,8 +43,9 @@ install_missing() {
 }
 
 build() {
+    # build [DIR [CMAKE OPTIONS...]]: configures and builds, in build/ unless told otherwise.
     local dir=${1:-$BUILD_DIR}
     shift || true
-    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$dir" --parallel "$(nproc)"
 }

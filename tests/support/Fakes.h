@@ -62,8 +62,7 @@ private:
 // Records pauses; sleeps for real only as long as a test asks it to.
 class FakeSleeper final : public Sleeper {
 public:
-    void sleepMs(int milliseconds) override
-    {
+    void sleepMs(int milliseconds) override {
         sleeps.push_back(milliseconds);
         if (realSleepMs > 0)
             QThread::msleep(realSleepMs);

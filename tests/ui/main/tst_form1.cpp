@@ -211,8 +211,7 @@ private slots:
 
     // Ticks that fall due while a trial blocks are not queued up: one late tick follows the
     // trial at once, then the regular spacing resumes.
-    void oneLateTickAfterTrial()
-    {
+    void oneLateTickAfterTrial() {
         m_fakes->random.values.assign(100, 0.9f);
         m_fakes->random.values[0] = 0.1f;
         m_fakes->sleeper.realSleepMs = 450; // the pause covers four and a half intervals
