@@ -2,6 +2,9 @@
 
 #include "RuntimeError.h"
 
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
@@ -51,6 +54,13 @@ X11KeyState::X11KeyState() {
     XQueryKeymap(m_display, keymap);
     for (Key& key : m_keys)
         key.down = keymapHasKey(keymap, key.keycode);
+
+    if (QCoreApplication::instance()) {
+        m_notifier = std::make_unique<QSocketNotifier>(ConnectionNumber(m_display),
+                                                       QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated,
+                         [this] { drainEvents(); });
+    }
 }
 
 X11KeyState::~X11KeyState() {

@@ -3,6 +3,9 @@
 #include "KeyState.h"
 
 #include <array>
+#include <memory>
+
+class QSocketNotifier;
 
 struct _XDisplay;
 
@@ -34,4 +37,7 @@ private:
     _XDisplay* m_display = nullptr;
     int m_xiOpcode = 0;
     std::array<Key, 2> m_keys{};
+    // Between trials nobody queries, but every key press on the display still arrives; the
+    // event loop drains them as they come so that they never pile up.
+    std::unique_ptr<QSocketNotifier> m_notifier;
 };

@@ -62,8 +62,13 @@ private slots:
         QVERIFY(program.process().state() == QProcess::Running);
         QCOMPARE(scoreLines(program), 1);
 
+        // The explanation window may lie over the results window (both open centred).
+        RealProgram::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                              QString::number(results)});
+        QThread::msleep(300);
         RealProgram::click(results, kResultsBack);
-        QThread::msleep(500);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !RealProgram::findWindow(QStringLiteral("Ergebnis-Greifholmtest"), 100), 5000);
         RealProgram::click(window, kEnde);
         QVERIFY2(program.process().waitForFinished(10000), "Ende did not end the program");
         QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);

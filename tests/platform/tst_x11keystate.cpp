@@ -49,6 +49,17 @@ private slots:
         QCOMPARE(keys.asyncKeyState(kVkRight), qint16(0));
     }
 
+    // A press while nobody queries (the event loop drains it meanwhile) is still reported by
+    // the next query.
+    void pressWhileIdleIsKept()
+    {
+        X11KeyState keys;
+        xdotool({QStringLiteral("key"), QStringLiteral("Left")});
+        QTest::qWait(300);
+        QCOMPARE(keys.asyncKeyState(kVkLeft), kPressedSinceLastQuery);
+        QCOMPARE(keys.asyncKeyState(kVkLeft), qint16(0));
+    }
+
     // Each key keeps its own pressed-since bit; other keys leave both alone.
     void keysAreSeparate() {
         X11KeyState keys;

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Renders the README's pictures into docs/: the main window at rest and during a fall, the
+# explanation window and the results window, from the built program on a private Xvfb.
+# Needs a build (scripts/test or scripts/run has made one). Takes about a minute.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+
+if [ -z "${GREIFHOLM_IN_XVFB:-}" ]; then
+    GREIFHOLM_IN_XVFB=1 exec "$root/tests/e2e/with-xvfb.sh" "$0" "$@"
+fi
+
+work=$(mktemp -d)
+trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir -p "$work/work"
+cp "$root/data/spunkte.txt" "$work/work/"
+shot="$build/tests/e2e/screenshot"
+
+cd "$work/work"
+XDG_DATA_HOME="$work/data" "$build/src/greifholm" &
+pid=$!
+main=$(xdotool search --sync --onlyvisible --name '^Greifholm-Programm$' | head -n 1)
+sleep 1
+
+# Slowest sticks, so that a fall is easy to catch: the speed bar's slider to the right end.
+xdotool mousemove --window "$main" 455 360 mousedown 1
+xdotool mousemove --window "$main" 700 360 mouseup 1
+xdotool mousemove --window "$main" 520 56 click 1
+sleep 0.5
+"$shot" "$root/docs/main-rest.png" "$main"
+"$shot" "$root/docs/main-falling.png" "$main" --falling
+
+xdotool mousemove --window "$main" 520 644 click 1
+explanation=$(xdotool search --sync --onlyvisible --name '^Greifholm-Erklärung$' | head -n 1)
+sleep 0.5
+"$shot" "$root/docs/explanation.png" "$explanation"
+xdotool mousemove --window "$explanation" 200 308 click 1
+
+results=$(xdotool search --sync --onlyvisible --name '^Ergebnis-Greifholmtest$' | head -n 1)
+sleep 0.5
+"$shot" "$root/docs/results.png" "$results"
+echo "docs/main-rest.png docs/main-falling.png docs/explanation.png docs/results.png"
