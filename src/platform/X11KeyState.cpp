@@ -56,10 +56,9 @@ X11KeyState::X11KeyState() {
         key.down = keymapHasKey(keymap, key.keycode);
 
     if (QCoreApplication::instance()) {
-        m_notifier = std::make_unique<QSocketNotifier>(ConnectionNumber(m_display),
-                                                       QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated,
-                         [this] { drainEvents(); });
+        m_notifier =
+            std::make_unique<QSocketNotifier>(ConnectionNumber(m_display), QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { drainEvents(); });
     }
 }
 

@@ -12,15 +12,15 @@
 #include <QTest>
 #include <QThread>
 
+#include "support/TestEnvironment.h"
+
 // Drives the built program in a real window on the X server of with-xvfb.sh: starts it in
 // a working directory of its own with the shipped template, finds its windows with xdotool,
 // clicks and types through XTEST and looks at the screen.
 class RealProgram {
 public:
-    RealProgram() {
-        QDir().mkpath(workDir());
-        QFile::copy(QStringLiteral(GREIFHOLM_TEMPLATE), workDir() + QStringLiteral("/spunkte.txt"));
-    }
+    RealProgram()
+        : m_env(shippedTemplate()) {}
     ~RealProgram() {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
@@ -28,19 +28,10 @@ public:
         }
     }
 
-    QString dataHome() const { return m_dir.filePath(QStringLiteral("data")); }
-    QString workDir() const { return m_dir.filePath(QStringLiteral("work")); }
-    QString scoreFile() const {
-        return dataHome() + QStringLiteral("/greifholm/c/Programme/spunkte.txt");
-    }
-    QByteArray scoreFileContent() const {
-        QFile file(scoreFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    QByteArray templateContent() const {
-        QFile file(QStringLiteral(GREIFHOLM_TEMPLATE));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QString dataHome() const { return m_env.dataHome(); }
+    QString workDir() const { return m_env.workDir(); }
+    QByteArray scoreFileContent() const { return m_env.scoreFileContent(); }
+    static QByteArray templateContent() { return shippedTemplate(); }
 
     bool start() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -52,6 +43,23 @@ public:
         return m_process.waitForStarted(10000);
     }
     QProcess& process() { return m_process; }
+
+    // Starts the program and waits for its main window to be shown maximised; its id, or 0.
+    qulonglong startMainWindow() {
+        if (!start())
+            return 0;
+        const qulonglong window = findWindow(QStringLiteral("Greifholm-Programm"));
+        QElapsedTimer timer;
+        timer.start();
+        const int screenWidth = QGuiApplication::primaryScreen()->geometry().width();
+        while (window && windowGeometry(window).width() != screenWidth) {
+            if (timer.elapsed() > 10000)
+                return 0;
+            QThread::msleep(50);
+        }
+        QThread::msleep(300); // the first paint
+        return window;
+    }
 
     // The id of the visible window with this title, or 0 after the timeout.
     static qulonglong findWindow(const QString& title, int timeoutMs = 15000) {
@@ -110,7 +118,12 @@ public:
     }
 
 private:
-    QTemporaryDir m_dir;
+    static QByteArray shippedTemplate() {
+        QFile file(QStringLiteral(GREIFHOLM_TEMPLATE));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    TestEnvironment m_env;
     QProcess m_process;
 };
 
@@ -121,7 +134,9 @@ inline const QPoint kEnde(472 + 48, 88 + 16);
 inline const QPoint kErklaerung(472 + 48, 632 + 12);
 inline const QRect kLeftBox(168, 24, 257, 633);
 inline const QRect kRightBox(600, 24, 257, 633);
-// The stick's column inside a box, and the box row at the rest position's lower end.
+// The stick's column inside a box.
 inline constexpr int kStickX = 128;
-inline constexpr int kRestRow = 133;
 } // namespace MainWindowPoints
+
+// "Zurück" in the results window's client area.
+inline const QPoint kResultsBack(176 + 40, 288 + 20);

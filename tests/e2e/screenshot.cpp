@@ -12,8 +12,7 @@
 
 namespace {
 
-bool stickHalfDown(const QImage& window)
-{
+bool stickHalfDown(const QImage& window) {
     const QColor red(255, 0, 0);
     const QColor white(255, 255, 255);
     for (const int boxLeft : {168, 600}) {
@@ -26,8 +25,7 @@ bool stickHalfDown(const QImage& window)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     QGuiApplication app(argc, argv);
     if (argc < 2 || argc > 4) {

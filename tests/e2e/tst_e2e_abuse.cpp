@@ -4,7 +4,6 @@ using namespace MainWindowPoints;
 
 namespace {
 
-const QPoint kResultsBack(176 + 40, 288 + 20);
 const QPoint kExplanationBack(152 + 48, 296 + 12);
 // The speed bar: its left arrow, its trough and its right arrow.
 const QList<QPoint> kSpeedBar{{432 + 5, 352 + 8}, {432 + 60, 352 + 8}, {432 + 155, 352 + 8}};
@@ -22,10 +21,8 @@ private slots:
     // pauses: no crash, no hang, exactly one new score line, and "Ende" works afterwards.
     void seriesUnderAbuse() {
         RealProgram program;
-        QVERIFY(program.start());
-        const qulonglong window = RealProgram::findWindow(QStringLiteral("Greifholm-Programm"));
+        const qulonglong window = program.startMainWindow();
         QVERIFY(window);
-        QThread::msleep(500);
         RealProgram::click(window, kStart);
 
         QElapsedTimer timer;
@@ -63,8 +60,8 @@ private slots:
         QCOMPARE(scoreLines(program), 1);
 
         // The explanation window may lie over the results window (both open centred).
-        RealProgram::xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                              QString::number(results)});
+        RealProgram::xdotool(
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(results)});
         QThread::msleep(300);
         RealProgram::click(results, kResultsBack);
         QTRY_VERIFY_WITH_TIMEOUT(

@@ -4,9 +4,6 @@ using namespace MainWindowPoints;
 
 namespace {
 
-// "Zurück" in the results window's client area.
-const QPoint kResultsBack(176 + 40, 288 + 20);
-
 // The score lines after the template, as numbers.
 QList<int> scores(const QByteArray& content, const QByteArray& templateContent) {
     QList<int> values;
@@ -27,10 +24,8 @@ private slots:
     // 150 ms scores higher. Each ends in the results window and adds its own line.
     void twoSeries() {
         RealProgram program;
-        QVERIFY(program.start());
-        const qulonglong window = RealProgram::findWindow(QStringLiteral("Greifholm-Programm"));
+        const qulonglong window = program.startMainWindow();
         QVERIFY(window);
-        QThread::msleep(500);
         RealProgram::click(window, kStart);
 
         const qulonglong results =

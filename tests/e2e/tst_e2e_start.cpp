@@ -9,12 +9,8 @@ private slots:
     // explanation window and ends on "Ende".
     void windowExplanationAndEnd() {
         RealProgram program;
-        QVERIFY(program.start());
-        const qulonglong window = RealProgram::findWindow(QStringLiteral("Greifholm-Programm"));
-        QVERIFY2(window, "no main window");
-        QTRY_COMPARE_WITH_TIMEOUT(RealProgram::windowGeometry(window).width(),
-                                  QGuiApplication::primaryScreen()->geometry().width(), 10000);
-        QThread::msleep(300);
+        const qulonglong window = program.startMainWindow();
+        QVERIFY2(window, "no main window shown maximised");
 
         const QRect client = RealProgram::windowGeometry(window);
         const QImage screen = RealProgram::screen();
@@ -42,8 +38,7 @@ private slots:
     // Closing the main window ends the program even while the explanation window is open.
     void closeControlEnds() {
         RealProgram program;
-        QVERIFY(program.start());
-        const qulonglong window = RealProgram::findWindow(QStringLiteral("Greifholm-Programm"));
+        const qulonglong window = program.startMainWindow();
         QVERIFY(window);
         RealProgram::click(window, kErklaerung);
         QVERIFY(RealProgram::findWindow(QStringLiteral("Greifholm-Erklärung")));

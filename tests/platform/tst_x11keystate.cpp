@@ -51,8 +51,7 @@ private slots:
 
     // A press while nobody queries (the event loop drains it meanwhile) is still reported by
     // the next query.
-    void pressWhileIdleIsKept()
-    {
+    void pressWhileIdleIsKept() {
         X11KeyState keys;
         xdotool({QStringLiteral("key"), QStringLiteral("Left")});
         QTest::qWait(300);

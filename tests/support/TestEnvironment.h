@@ -6,15 +6,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-// A data folder and a working directory of their own, with the template in place, so that
-// the windows' file handling never touches the developer's files.
+// A data folder and a working directory of their own, with a template in place, so that
+// the program's file handling never touches the developer's files.
 class TestEnvironment {
 public:
-    TestEnvironment() {
+    explicit TestEnvironment(const QByteArray& templateContent = "Greifholm-Punkte\r\n") {
         QDir().mkpath(workDir());
         QFile templateFile(workDir() + QStringLiteral("/spunkte.txt"));
         if (templateFile.open(QIODevice::WriteOnly))
-            templateFile.write("Greifholm-Punkte\r\n");
+            templateFile.write(templateContent);
     }
     QString dataHome() const { return m_dir.filePath(QStringLiteral("data")); }
     QString workDir() const { return m_dir.filePath(QStringLiteral("work")); }
