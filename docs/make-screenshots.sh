@@ -2,6 +2,7 @@
 # Renders the README's pictures into docs/: the main window at rest and during a fall, the
 # explanation window and the results window, from the built program on a private Xvfb.
 # Needs a build (scripts/test or scripts/run has made one). Takes about a minute.
+# Usage: docs/make-screenshots.sh
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -22,9 +23,6 @@ pid=$!
 main=$(xdotool search --sync --onlyvisible --name '^Greifholm-Programm$' | head -n 1)
 sleep 1
 
-# Slowest sticks, so that a fall is easy to catch: the speed bar's slider to the right end.
-xdotool mousemove --window "$main" 455 360 mousedown 1
-xdotool mousemove --window "$main" 700 360 mouseup 1
 xdotool mousemove --window "$main" 520 56 click 1
 sleep 0.5
 "$shot" "$root/docs/main-rest.png" "$main"
@@ -36,7 +34,16 @@ sleep 0.5
 "$shot" "$root/docs/explanation.png" "$explanation"
 xdotool mousemove --window "$explanation" 200 308 click 1
 
-results=$(xdotool search --sync --onlyvisible --name '^Ergebnis-Greifholmtest$' | head -n 1)
+# The rest of the series with both arrows pressed now and then, so that the results show
+# reactions rather than whole falls.
+results=""
+for _ in $(seq 600); do
+    xdotool key Left Right
+    sleep 0.25
+    results=$(xdotool search --onlyvisible --name '^Ergebnis-Greifholmtest$' | head -n 1) || true
+    [ -n "$results" ] && break
+done
+[ -n "$results" ] || { echo "no results window" >&2; exit 1; }
 sleep 0.5
 "$shot" "$root/docs/results.png" "$results"
 echo "docs/main-rest.png docs/main-falling.png docs/explanation.png docs/results.png"

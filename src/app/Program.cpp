@@ -7,7 +7,7 @@
 #include "platform/Sleeper.h"
 #include "platform/WindowsPaths.h"
 #include "platform/X11KeyState.h"
-#include "ui/Twips.h"
+#include "ui/Layout.h"
 #include "ui/main/Form1.h"
 
 #include <QApplication>

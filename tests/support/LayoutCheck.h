@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Twips.h"
+#include "ui/Layout.h"
 
 #include <QAbstractButton>
 #include <QLabel>

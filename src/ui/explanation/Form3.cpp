@@ -1,6 +1,6 @@
 #include "Form3.h"
 
-#include "ui/Twips.h"
+#include "ui/Layout.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -29,10 +29,7 @@ Form3::Form3(QWidget* parent)
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Greifholm-Erklärung"));
     setAttribute(Qt::WA_DeleteOnClose);
-    QPalette windowPalette = palette();
-    windowPalette.setColor(QPalette::Window, kWindowColour);
-    setPalette(windowPalette);
-    setAutoFillBackground(true);
+    setWindowColour(this, kWindowColour);
 
     Label1 = makeLabel(this, "Label1", QStringLiteral("Erklärung"), twipsRect(360, 120, 5295, 375),
                        15.75, Qt::AlignHCenter);
@@ -52,10 +49,8 @@ Form3::Form3(QWidget* parent)
                        "Pfeiltaste, wenn der linke Stab fällt."),
         twipsRect(360, 2760, 5535, 1575), 12, Qt::AlignLeft);
 
-    Command1 = new QPushButton(QStringLiteral("Zurück"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(twipsRect(2280, 4440, 1455, 375));
-    Command1->setFont(layoutFont(QStringLiteral("Arial"), 12));
+    Command1 =
+        makeButton(this, "Command1", QStringLiteral("Zurück"), twipsRect(2280, 4440, 1455, 375));
 
     setTabOrder(Label1, Label2);
     setTabOrder(Label2, Label3);

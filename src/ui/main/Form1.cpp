@@ -3,7 +3,7 @@
 #include "StickBox.h"
 #include "app/Module1.h"
 #include "storage/ScoreFile.h"
-#include "ui/Twips.h"
+#include "ui/Layout.h"
 #include "ui/explanation/Form3.h"
 #include "ui/results/Form2.h"
 
@@ -33,15 +33,6 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
     label->setWordWrap(wrap);
     setColours(label, kWindowColour, textColour);
     return label;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
-                        const QRect& geometry) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(geometry);
-    button->setFont(layoutFont(QStringLiteral("Arial"), 12));
-    return button;
 }
 
 StickBox* makeStickBox(QWidget* parent, const char* name, const QRect& twips) {
@@ -79,10 +70,7 @@ Form3* Form1::explanationWindow() const {
 void Form1::buildLayout() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Greifholm-Programm"));
-    QPalette windowPalette = palette();
-    windowPalette.setColor(QPalette::Window, kWindowColour);
-    setPalette(windowPalette);
-    setAutoFillBackground(true);
+    setWindowColour(this, kWindowColour);
     // The controls are laid out for the maximised window and reach past the design width.
     resize(twipsRect(0, 0, 9930, 10665).size());
 

@@ -4,7 +4,7 @@
 #include "app/Module1.h"
 #include "platform/WindowsPaths.h"
 #include "storage/ScoreFile.h"
-#include "ui/Twips.h"
+#include "ui/Layout.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -21,10 +21,7 @@ Form2::Form2(Module1& module, const WindowsPaths& paths, QWidget* parent)
     , m_paths(paths) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Ergebnis-Greifholmtest"));
-    QPalette windowPalette = palette();
-    windowPalette.setColor(QPalette::Window, kWindowColour);
-    setPalette(windowPalette);
-    setAutoFillBackground(true);
+    setWindowColour(this, kWindowColour);
 
     Label1 = new QLabel(QStringLiteral("Auswertung"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -33,10 +30,8 @@ Form2::Form2(Module1& module, const WindowsPaths& paths, QWidget* parent)
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     setColours(Label1, kWindowColour, QColor(0, 0, 64));
 
-    Command1 = new QPushButton(QStringLiteral("Zurück"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(twipsRect(2640, 4320, 1215, 615));
-    Command1->setFont(layoutFont(QStringLiteral("Arial"), 12));
+    Command1 =
+        makeButton(this, "Command1", QStringLiteral("Zurück"), twipsRect(2640, 4320, 1215, 615));
 
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));

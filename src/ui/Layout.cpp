@@ -1,7 +1,8 @@
-#include "Twips.h"
+#include "Layout.h"
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 
@@ -18,4 +19,20 @@ void installFontSubstitutes() {
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
                                {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
                                 QStringLiteral("Liberation Sans")});
+}
+
+void setWindowColour(QWidget* window, const QColor& colour) {
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, colour);
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
+                        const QRect& geometry) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setFont(layoutFont(QStringLiteral("Arial"), 12));
+    return button;
 }

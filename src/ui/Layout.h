@@ -5,6 +5,10 @@
 #include <QRect>
 #include <QWidget>
 
+class QPushButton;
+
+// Helpers the three windows share to lay out their controls.
+
 // The windows are laid out in twips, 1/1440 inch: 15 twips per logical pixel.
 inline constexpr int kTwipsPerPixel = 15;
 
@@ -30,6 +34,13 @@ inline void setColours(QWidget* widget, const QColor& background, const QColor& 
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
+
+// The window's own background colour.
+void setWindowColour(QWidget* window, const QColor& colour);
+
+// A button as all windows have them: named, placed, in Arial 12 pt.
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
+                        const QRect& geometry);
 
 // Places a window of the given client size centred on its screen.
 void centreOnScreen(QWidget* window, const QSize& clientSize);
