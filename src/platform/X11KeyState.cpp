@@ -31,10 +31,12 @@ X11KeyState::X11KeyState() {
     int error = 0;
     int major = 2;
     int minor = 2;
+    // Raw events reach a client that holds no grab only from XInput 2.1 on.
     if (!XQueryExtension(m_display, "XInputExtension", &m_xiOpcode, &event, &error) ||
-        XIQueryVersion(m_display, &major, &minor) != Success) {
+        XIQueryVersion(m_display, &major, &minor) != Success || major * 100 + minor < 201) {
         XCloseDisplay(m_display);
-        throw keyStateError(QStringLiteral("der X-Server bietet keine XInput2-Erweiterung"));
+        throw keyStateError(
+            QStringLiteral("der X-Server bietet keine XInput-Erweiterung ab Version 2.1"));
     }
 
     unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};

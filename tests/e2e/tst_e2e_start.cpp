@@ -50,6 +50,20 @@ private slots:
         QCOMPARE(program.process().exitCode(), 0);
     }
 
+    // Without any display the program says so in German and ends.
+    void noDisplay() {
+        RealProgram program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        program.process().setProcessEnvironment(env);
+        program.process().start(QStringLiteral(GREIFHOLM_EXECUTABLE), {});
+        QVERIFY(program.process().waitForFinished(10000));
+        QCOMPARE(program.process().exitCode(), 1);
+        const QString errors = QString::fromLocal8Bit(program.process().readAllStandardError());
+        QVERIFY2(errors.contains(QStringLiteral("Kein X-Server gefunden")), qPrintable(errors));
+    }
+
     // A score folder that cannot be made stops the start with a message naming it.
     void startFailsWithMessage() {
         RealProgram program;
