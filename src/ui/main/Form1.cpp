@@ -74,7 +74,6 @@ void Form1::buildLayout() {
     // The controls are laid out for the maximised window and reach past the design width.
     resize(twipsRect(0, 0, 9930, 10665).size());
 
-    const QFont arial12 = layoutFont(QStringLiteral("Arial"), 12);
     const QFont sans975 = layoutFont(QStringLiteral("MS Sans Serif"), 9.75);
     const QFont sans975Bold = layoutFont(QStringLiteral("MS Sans Serif"), 9.75, true);
 
@@ -117,10 +116,10 @@ void Form1::buildLayout() {
     // The speed bar overlaps both labels and is drawn over them.
     HScroll1->raise();
 
-    const QWidget* tabOrder[] = {Picture1, Command1, Command2, Picture2, Label1, Text1,
+    QWidget* const tabOrder[] = {Picture1, Command1, Command2, Picture2, Label1, Text1,
                                  Label2,   Command3, Label3,   HScroll1, Label4, Label5};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
-        setTabOrder(const_cast<QWidget*>(tabOrder[i - 1]), const_cast<QWidget*>(tabOrder[i]));
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
