@@ -3,7 +3,8 @@
 // then the real program's start-up time and its peak memory over a series.
 // Starts its own Xvfb (through the tests' with-xvfb.sh) when no display is set.
 //
-// Prints one figure per line: name value unit.
+// Prints one figure per line: name value unit. Options: --falls stops after the fall
+// figures; with BENCH_DEBUG set it also prints (as # lines) how frame lateness is spread.
 #include "app/Module1.h"
 #include "platform/Clock.h"
 #include "platform/Random.h"
@@ -335,13 +336,6 @@ int main(int argc, char** argv) {
         const double durationMs = double(polls.back() - start) / 1e6;
         const std::string name = "fall_duration_v" + std::to_string(speed) + "_ms";
         print(name.c_str(), durationMs, "ms");
-        if (qEnvironmentVariableIsSet("BENCH_DEBUG")) {
-            for (size_t t = 1; t < polls.size(); ++t) {
-                if (polls[t] - polls[t - 1] > 500'000)
-                    std::printf("#   v%d frame %zu gap %.2f ms\n", speed, t,
-                                (polls[t] - polls[t - 1]) / 1e6);
-            }
-        }
         for (size_t t = 1; t <= polls.size(); ++t) {
             const std::int64_t deadline = start + std::int64_t(t - 1) * kFramePeriod.count();
             lateness.push_back(double(polls[t - 1] - deadline) / 1000.0);

@@ -47,7 +47,7 @@ StickBox* makeStickBox(QWidget* parent, const char* name, const QRect& twips) {
 Form1::Form1(Module1& module, const Platform& platform, const WindowsPaths& paths, QWidget* parent)
     : QWidget(parent)
     , m_module(module)
-    , m_platform(platform)
+    , m_errors(platform.errors)
     , m_paths(paths)
     , m_test(module, platform, *this) {
     buildLayout();
@@ -139,7 +139,7 @@ void Form1::load() {
 }
 
 void Form1::Command1_Click() {
-    guarded(m_platform.errors, [&] {
+    guarded(m_errors, [&] {
         m_test.startSeries(HScroll1->value());
         Timer1->start();
         setSeriesControlsEnabled(false);
@@ -159,7 +159,7 @@ void Form1::Command3_Click() {
 }
 
 void Form1::Timer1_Timer() {
-    guarded(m_platform.errors, [&] { m_test.ChooseDrop(); });
+    guarded(m_errors, [&] { m_test.ChooseDrop(); });
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

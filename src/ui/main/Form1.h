@@ -53,7 +53,7 @@ private:
     void finishSeries() override;
 
     Module1& m_module;
-    Platform m_platform;
+    ErrorReporter& m_errors;
     const WindowsPaths& m_paths;
     ReactionTest m_test;
 
