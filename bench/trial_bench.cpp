@@ -1,16 +1,19 @@
-// Measures the drop trial on a real X server: the cost of one frame, how long whole falls
-// take, how punctually frames start, and how soon an arrow key sent through XTEST is seen;
-// then the real program's start-up time and its peak memory over a series.
-// Starts its own Xvfb (through the tests' with-xvfb.sh) when no display is set.
+// Measures the drop trial of the program's own main window on a real X server: the cost of
+// one frame, how long whole falls take, how punctually frames start, how soon a falling
+// stick shows on the screen as a second X client sees it, and how soon an arrow key sent
+// through XTEST is seen; then the real program's start-up time and its peak memory over a
+// series. Starts its own Xvfb (through the tests' with-xvfb.sh) when no display is set.
 //
-// Prints one figure per line: name value unit. Options: --falls stops after the fall
-// figures; with BENCH_DEBUG set it also prints (as # lines) how frame lateness is spread.
+// Prints one figure per line: name value unit. Options: --falls stops after the fall and
+// screen figures; with BENCH_DEBUG set it also prints (as # lines) how frame lateness is
+// spread.
 #include "app/Module1.h"
 #include "platform/Clock.h"
 #include "platform/Random.h"
 #include "platform/WindowsPaths.h"
 #include "platform/X11KeyState.h"
 #include "ui/main/Form1.h"
+#include "ui/main/StickBox.h"
 #include "ui/main/StickDrawing.h"
 
 #include <QApplication>
@@ -32,8 +35,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kBaselineReads = 11;
 
 double percentile(std::vector<double> values, double p) {
     if (values.empty())
@@ -105,21 +106,151 @@ void measureMachineStalls(Clock& clock) {
     print("machine_stall_max_ms", double(longest) / 1e6, "ms");
 }
 
-// Drawing plus key query of every frame of a full fall at speed 1000, unpaced.
-void measureFrameCost(KeyState& keys, Clock& clock) {
-    DrawingSurface surface(3855, 9495, 1.0, Qt::white, Qt::black);
-    BeginDrop(surface);
-    std::vector<double> costs;
-    double bottom = kRestBottom;
-    for (std::int64_t t = 1; bottom <= surface.height(); ++t) {
-        const std::int64_t begin = clock.nowNs();
-        keys.asyncKeyState(kVkLeft);
-        DrawDropFrame(surface, bottom);
-        costs.push_back(double(clock.nowNs() - begin) / 1000.0);
-        bottom += double(t) * double(t) / (1000.0 * 0.5 * 100000.0);
+// The monotonic clock, or, while `unpaced` is set, a clock that moves one frame period on
+// every read: each frame's deadline is then past as soon as it is checked, the trial's frames
+// run back to back, and the time between two key polls is what a frame costs.
+class PacingClock final : public Clock {
+public:
+    std::int64_t nowNs() override {
+        return unpaced ? m_frames += kFramePeriod.count() : m_real.nowNs();
     }
+    bool unpaced = false;
+
+private:
+    SteadyClock m_real;
+    std::int64_t m_frames = 0;
+};
+
+// Every frame of a full fall at speed 1000 in the real window, unpaced: drawing, putting on
+// screen what changed, and the key query. The mean says what putting the stick on screen as
+// it moves costs a frame on average.
+void measureFrameCost(ReactionTest& test, RecordingKeys& keys, PacingClock& clock) {
+    clock.unpaced = true;
+    test.startSeries(1000);
+    keys.reset();
+    test.DropStick(StickSide::Left);
+    clock.unpaced = false;
+    const std::vector<std::int64_t> polls = keys.framePolls();
+    std::vector<double> costs;
+    for (size_t i = 1; i < polls.size(); ++i)
+        costs.push_back(double(polls[i] - polls[i - 1]) / 1000.0);
+    double sum = 0.0;
+    for (double cost : costs)
+        sum += cost;
     print("frame_cost_median_us", percentile(costs, 50), "us");
+    print("frame_cost_mean_us", sum / double(costs.size()), "us");
     print("frame_cost_p99_us", percentile(costs, 99), "us");
+}
+
+// A second X client that watches one pixel column of the left stick box on the screen: a
+// pixel inside the resting stick and the first pixel row below the stick's rest position.
+class ScreenWatcher {
+public:
+    struct Sample {
+        std::int64_t ns; // when the server's answer had arrived
+        bool stickShown;
+        bool rowBelowRestRed;
+    };
+
+    explicit ScreenWatcher(QWidget& box) {
+        auto& surface = static_cast<StickBox&>(box).surface();
+        const float c = surface.width() / 2.0f;
+        // Right of every mark, inside the red stick.
+        const QPoint inStick = surface.toDevice(c + 250.0f, kRestBottom / 2.0f);
+        m_belowRest = surface.toDevice(c + 250.0f, kRestBottom).y() + 1;
+        const qreal ratio = box.devicePixelRatioF();
+        const QPoint origin = box.mapToGlobal(QPoint(0, 0)) * ratio;
+        m_x = origin.x() + inStick.x();
+        m_top = origin.y() + inStick.y();
+        m_height = m_belowRest - inStick.y() + 1;
+        m_belowRest -= inStick.y();
+        m_display = XOpenDisplay(nullptr);
+    }
+    ~ScreenWatcher() { XCloseDisplay(m_display); }
+
+    // Polls until told to stop, as fast as the server answers.
+    std::vector<Sample> watchUntil(const std::atomic<bool>& stop, SteadyClock& clock) {
+        std::vector<Sample> samples;
+        const Window root = DefaultRootWindow(m_display);
+        while (!stop.load()) {
+            XImage* image =
+                XGetImage(m_display, root, m_x, m_top, 1, unsigned(m_height), AllPlanes, ZPixmap);
+            const std::int64_t now = clock.nowNs();
+            if (!image)
+                continue;
+            const auto isRed = [](unsigned long pixel) { return (pixel & 0xffffff) == 0xff0000; };
+            samples.push_back(
+                {now, isRed(XGetPixel(image, 0, 0)), isRed(XGetPixel(image, 0, m_belowRest))});
+            XDestroyImage(image);
+        }
+        return samples;
+    }
+
+    // The frame of a fall at this speed that first draws the stick's lower end into the row
+    // below its rest position.
+    static std::int64_t firstFrameBelowRest(const DrawingSurface& surface, std::int32_t speed) {
+        const int restRow = surface.toDevice(0.0f, kRestBottom).y();
+        double bottom = kRestBottom;
+        std::int64_t t = 1;
+        while (surface.toDevice(0.0f, float(bottom)).y() <= restRow)
+            bottom += fallIncrement(t++, speed);
+        return t;
+    }
+
+private:
+    Display* m_display = nullptr;
+    int m_x = 0;
+    int m_top = 0;
+    int m_height = 0;
+    int m_belowRest = 0;
+};
+
+// What the user sees: falls at speed 1000 while a second X client polls the screen. The
+// onset delay runs from the moment the paced frames put the stick's lower end into the row
+// below rest (the frame's deadline) to the first answer that shows that row red; the stick
+// is absent for as long as the pixel inside the resting stick is not red.
+void measureOnset(QWidget& box, ReactionTest& test, RecordingKeys& keys, SteadyClock& clock) {
+    constexpr std::int32_t kSpeed = 1000;
+    constexpr int kFalls = 24;
+    ScreenWatcher watcher(box);
+    const std::int64_t onsetFrame =
+        ScreenWatcher::firstFrameBelowRest(static_cast<StickBox&>(box).surface(), kSpeed);
+    std::vector<double> onsets;
+    double absentMax = 0.0;
+    for (int fall = 0; fall < kFalls; ++fall) {
+        test.startSeries(kSpeed);
+        keys.reset();
+        std::atomic<bool> stop{false};
+        std::vector<ScreenWatcher::Sample> samples;
+        std::thread watching([&] { samples = watcher.watchUntil(stop, clock); });
+        usleep(20'000); // the watcher is polling before the trial begins
+        test.DropStick(StickSide::Left);
+        stop.store(true);
+        watching.join();
+
+        const std::int64_t deadline =
+            keys.fallStartedNs.load() + (onsetFrame - 1) * kFramePeriod.count();
+        const auto red = std::find_if(samples.begin(), samples.end(),
+                                      [](const auto& s) { return s.rowBelowRestRed; });
+        if (red != samples.end())
+            onsets.push_back(double(red->ns - deadline) / 1e6);
+        // From the first answer without the stick to the first with it again.
+        std::int64_t absentSince = -1;
+        for (const ScreenWatcher::Sample& sample : samples) {
+            if (!sample.stickShown && absentSince < 0)
+                absentSince = sample.ns;
+            if (sample.stickShown && absentSince >= 0) {
+                absentMax = std::max(absentMax, double(sample.ns - absentSince) / 1e6);
+                absentSince = -1;
+            }
+        }
+    }
+    if (onsets.size() != size_t(kFalls))
+        std::printf("# the row below rest was seen red in %zu of %d falls\n", onsets.size(),
+                    kFalls);
+    print("onset_delay_ms_p50", percentile(onsets, 50), "ms");
+    print("onset_delay_ms_max", percentile(onsets, 100), "ms");
+    print("stick_absent_ms_max", absentMax, "ms");
 }
 
 // Sends one arrow-key tap through XTEST from a connection of its own, at a random moment of
@@ -302,13 +433,14 @@ int main(int argc, char** argv) {
     std::printf("# greifholm trial benchmark: %s (build/bench/greifholm_bench)\n", argv[0]);
 
     SteadyClock clock;
+    PacingClock trialClock;
     X11KeyState realKeys;
     RecordingKeys keys(realKeys, clock);
     NoPause noPause;
     MersenneRandom random;
     SystemTimeOfDay timeOfDay;
     StderrReporter errors;
-    const Platform platform{clock, keys, noPause, random, timeOfDay, errors};
+    const Platform platform{trialClock, keys, noPause, random, timeOfDay, errors};
     QTemporaryDir dir;
     const WindowsPaths paths(dir.path(), dir.path());
     // Every tenth fall ends a series, whose score goes to a file of the benchmark's own.
@@ -321,9 +453,10 @@ int main(int argc, char** argv) {
         usleep(20'000);
     }
     ReactionTest& test = window.reactionTest();
+    QWidget& leftBox = *window.findChild<QWidget*>(QStringLiteral("Picture2"));
 
     measureMachineStalls(clock);
-    measureFrameCost(realKeys, clock);
+    measureFrameCost(test, keys, trialClock);
 
     // Whole falls without a key, in the real window, paced as in a series.
     std::vector<double> lateness;
@@ -351,6 +484,8 @@ int main(int argc, char** argv) {
             std::printf("#   lateness p%.1f %.1f us\n", p, percentile(lateness, p));
         std::printf("#   frames %zu\n", lateness.size());
     }
+
+    measureOnset(leftBox, test, keys, clock);
 
     if (argc > 1 && QByteArray(argv[1]) == "--falls")
         return 0;

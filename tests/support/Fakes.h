@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QThread>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <vector>
@@ -71,10 +72,13 @@ public:
     unsigned long realSleepMs = 0;
 };
 
-// Returns queued values, then 0.5; remembers the seeds it was given.
+// Returns queued values, then 0.5; remembers the seeds it was given and when.
 class FakeRandom final : public RandomSource {
 public:
-    void reseed(float seed) override { seeds.push_back(seed); }
+    void reseed(float seed) override {
+        seeds.push_back(seed);
+        seedTimes.push_back(std::chrono::steady_clock::now());
+    }
     float next() override {
         if (values.empty())
             return 0.5f;
@@ -84,6 +88,7 @@ public:
     }
     std::vector<float> values;
     std::vector<float> seeds;
+    std::vector<std::chrono::steady_clock::time_point> seedTimes;
 };
 
 class SteppingTimeOfDay final : public TimeOfDay {

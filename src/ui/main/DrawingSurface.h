@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QImage>
 #include <QPainter>
+#include <vector>
 
 // The drawing operations of a stick box, in twips (15 per logical pixel) measured from the
 // box's top-left corner, x to the right and y downwards. It draws into an image that the
@@ -25,18 +26,21 @@ public:
     void box(float x1, float y1, float x2, float y2, QColor colour);
 
     // The picture so far, in device pixels.
-    const QImage& image();
+    const QImage& image() const { return m_image; }
     qreal devicePixelRatio() const { return m_devicePixelRatio; }
 
-    // The part of the box, in logical pixels, that changed since the last call: putting only
-    // that on screen keeps a falling stick's repaint small.
+    // The part of the box, in logical pixels, whose pixels differ from the picture as it was
+    // at the previous call; empty when nothing drawn since changed a pixel. A falling stick
+    // repaints its whole length every frame, but only a few rows ever look different, and a
+    // frame that changes nothing must not cost a trip to the screen.
     QRect takeChangedArea();
+
+    // The device pixel that a point in twips falls on.
+    QPoint toDevice(float x, float y) const;
 
     static constexpr double kTwipsPerPixel = 15.0;
 
 private:
-    QPoint toDevice(float x, float y) const;
-    QPainter& painter();
     void fill(const QRect& deviceRect, const QColor& colour);
 
     float m_widthTwips;
@@ -46,8 +50,18 @@ private:
     QColor m_background;
     QColor m_foreground;
     QImage m_image;
-    QRect m_changed; // device pixels
-    // A trial draws tens of thousands of operations; one painter stays open across them and
-    // is closed only when the picture is read.
-    QPainter m_painter;
+    QImage m_taken;  // the picture at the last takeChangedArea()
+    QRect m_touched; // device pixels drawn on since then
+
+    // Fills in device pixels. The same fills over again cannot change a pixel, so a frame
+    // that repeats the previous frame's fills is known unchanged without comparing pixels.
+    struct Fill {
+        QRect rect;
+        QRgb colour;
+        bool operator==(const Fill&) const = default;
+    };
+    std::vector<Fill> m_fills;         // since the last takeChangedArea()
+    std::vector<Fill> m_previousFills; // between the two calls before
+    bool m_onlyFills = false;          // nothing but fills since the last call
+    bool m_previousOnlyFills = false;  // nothing but fills between the two calls before
 };

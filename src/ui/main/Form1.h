@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -15,6 +16,7 @@ class Form3;
 class Module1;
 class StickBox;
 class WindowsPaths;
+class X11WindowPainter;
 
 // The main window, "Greifholm-Programm": two stick boxes, the series buttons, the speed bar,
 // the time box and the trial counter. It stays open for the whole run.
@@ -56,6 +58,8 @@ private:
     ErrorReporter& m_errors;
     const WindowsPaths& m_paths;
     ReactionTest m_test;
+    // Puts the stick boxes' pictures on screen; null off X11.
+    std::unique_ptr<X11WindowPainter> m_painter;
 
     StickBox* Picture1 = nullptr; // right stick
     QPushButton* Command1 = nullptr;

@@ -13,10 +13,6 @@ int virtualKeyOf(StickSide side) {
     return side == StickSide::Right ? kVkRight : kVkLeft;
 }
 
-// Reads before the fall; the last becomes the baseline. The repeated reads use up a
-// pressed-since-the-last-query bit left over from a press between trials.
-constexpr int kBaselineReads = 11;
-
 } // namespace
 
 int chooseDropValue(RandomSource& random, TimeOfDay& timeOfDay) {
@@ -52,35 +48,31 @@ void ReactionTest::DropStick(StickSide side) {
     const int key = virtualKeyOf(side);
     const double H = surface.height();
 
+    // The cleared box is not put on screen by itself: it reaches the screen only with the
+    // first frame drawn over it, so the resting stick never blinks out before the fall.
     BeginDrop(surface);
-    m_view.presentStick(side);
 
     qint16 baseline = 0;
     for (int i = 0; i < kBaselineReads; ++i)
         baseline = keys.asyncKeyState(key);
 
-    // The fall law in double precision: t² / (speed × 0.5 × 100000).
-    const double divisor = double(m_speedSetting) * 0.5 * 100000.0;
     std::int64_t t = 1;
     double bottom = kRestBottom;
 
     const std::int64_t startNs = clock.nowNs();
-    std::int64_t lastPresentNs = startNs;
     for (;;) {
         const std::int64_t deadline = startNs + (t - 1) * kFramePeriod.count();
-        std::int64_t now = clock.nowNs();
-        while (now < deadline) // busy wait: sleeping is far coarser than a frame
-            now = clock.nowNs();
+        while (clock.nowNs() < deadline) { // busy wait: sleeping is far coarser than a frame
+        }
 
         const qint16 s = keys.asyncKeyState(key);
         if (s != baseline || bottom > H)
             break;
         DrawDropFrame(surface, bottom);
-        if (now - lastPresentNs >= kPresentPeriod.count()) {
-            m_view.presentStick(side);
-            lastPresentNs = now;
-        }
-        m_dropIncrement = double(t) * double(t) / divisor;
+        // On screen as soon as it is drawn, as the user is timed from what they see; a frame
+        // that changes no pixel costs only the comparison.
+        m_view.presentStick(side);
+        m_dropIncrement = fallIncrement(t, m_speedSetting);
         ++t;
         bottom += m_dropIncrement;
     }
@@ -89,7 +81,6 @@ void ReactionTest::DropStick(StickSide side) {
     qint16& slot = m_module.trialTime(m_trialCount);
     slot = Int16::fromWide(endNs / 1'000'000 - startNs / 1'000'000);
     m_trialCount = Int16::add(m_trialCount, 1);
-    m_view.presentStick(side);
     m_view.presentTrialResult(PlainNumberText(slot), PlainNumberText(m_trialCount));
 
     m_platform.sleeper.sleepMs(kPauseAfterTrialMs);

@@ -16,8 +16,9 @@ class TrialView {
 public:
     virtual ~TrialView() = default;
     virtual DrawingSurface& surface(StickSide side) = 0;
-    // Puts the box's current picture on screen now; the trial does not return to the event
-    // loop, so nothing would show otherwise.
+    // Puts what changed in the box's picture since the last call on screen now, and nothing
+    // when no pixel changed; the trial does not return to the event loop, so nothing would
+    // show otherwise.
     virtual void presentStick(StickSide side) = 0;
     // Shows the trial's time and the count of trials done, on screen now.
     virtual void presentTrialResult(const QString& time, const QString& count) = 0;
@@ -30,9 +31,17 @@ public:
 // therefore paced on the monotonic clock, frame t starting no earlier than
 // start + (t - 1) * kFramePeriod.
 inline constexpr std::chrono::nanoseconds kFramePeriod = std::chrono::microseconds(100);
-// How often a falling stick is put on screen: about a display refresh, never every frame.
-inline constexpr std::chrono::nanoseconds kPresentPeriod = std::chrono::milliseconds(8);
 inline constexpr int kPauseAfterTrialMs = 2000;
+
+// Key reads before the fall; the last becomes the baseline. The repeated reads use up a
+// pressed-since-the-last-query bit left over from a press between trials.
+inline constexpr int kBaselineReads = 11;
+
+// The fall law: after frame t the stick's lower end moves down by t² / (speed × 0.5 × 100000)
+// twips, in double precision. A larger speed setting falls slower.
+inline double fallIncrement(std::int64_t t, std::int32_t speedSetting) {
+    return double(t) * double(t) / (double(speedSetting) * 0.5 * 100000.0);
+}
 
 // The value 1, 2 or 3 that decides a tick: 1 drops the left stick, 2 the right, 3 nothing.
 // The generator is re-seeded from the time of day on every call.

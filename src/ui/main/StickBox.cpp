@@ -1,5 +1,7 @@
 #include "StickBox.h"
 
+#include "platform/X11WindowPainter.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -12,10 +14,11 @@ const QColor kBoxForeground(0, 0, 0);
 
 } // namespace
 
-StickBox::StickBox(const QRect& geometryTwips, QWidget* parent)
+StickBox::StickBox(const QRect& geometryTwips, X11WindowPainter* painter, QWidget* parent)
     : QWidget(parent)
     , m_surface(geometryTwips.width(), geometryTwips.height(), parent->devicePixelRatioF(),
-                kBoxBackground, kBoxForeground) {
+                kBoxBackground, kBoxForeground)
+    , m_painter(painter) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
 }
@@ -32,6 +35,27 @@ void StickBox::paintEvent(QPaintEvent* event) {
 
 void StickBox::presentNow() {
     const QRect changed = m_surface.takeChangedArea();
-    if (!changed.isEmpty())
-        repaint(changed);
+    if (changed.isEmpty())
+        return;
+    if (putDirectly(changed)) {
+        // Qt's backing store still holds the old picture; it catches up once the event loop
+        // runs, so that a later exposure shows the picture as it is.
+        update(changed);
+        return;
+    }
+    repaint(changed);
+}
+
+bool StickBox::putDirectly(const QRect& area) {
+    if (!m_painter || !isVisible())
+        return false;
+    QWidget* const top = window();
+    const WId id = top->winId();
+    if (!m_painter->canDraw(id))
+        return false;
+    const qreal ratio = m_surface.devicePixelRatio();
+    const QRect source(area.topLeft() * ratio, area.size() * ratio);
+    const QPoint origin = mapTo(top, QPoint(0, 0)) * ratio;
+    m_painter->put(id, m_surface.image(), source, origin + source.topLeft());
+    return true;
 }

@@ -5,26 +5,48 @@
 #include "ui/main/StickDrawing.h"
 
 #include <QTest>
+#include <cstring>
 
 namespace {
 
 constexpr std::int64_t kMs = 1'000'000;
 constexpr std::int64_t kPeriod = kFramePeriod.count();
 
+// Pixel (x, y) inside the red stick, right of every mark; the row just below the rest
+// position of the stick's lower end.
+const QPoint kInStick(145, 66);
+constexpr int kRowBelowRest = 134;
+
+// Keeps what the screen would show: each present copies the part of the picture that changed.
 class FakeTrialView final : public TrialView {
 public:
     DrawingSurface right{3855, 9495, 1.0, Qt::white, Qt::black};
     DrawingSurface left{3855, 9495, 1.0, Qt::white, Qt::black};
+    QImage rightScreen = right.image().copy();
+    QImage leftScreen = left.image().copy();
     QString time;
     QString count;
     int finished = 0;
-    std::vector<std::int64_t> presentTimes;
-    FakeClock* clock = nullptr;
+    int presents = 0; // the ones that put something on screen
+    int stickMissing = 0;
 
     DrawingSurface& surface(StickSide side) override {
         return side == StickSide::Right ? right : left;
     }
-    void presentStick(StickSide) override { presentTimes.push_back(clock->peek()); }
+    QImage& screen(StickSide side) { return side == StickSide::Right ? rightScreen : leftScreen; }
+    void presentStick(StickSide side) override {
+        const QRect changed = surface(side).takeChangedArea();
+        if (changed.isEmpty())
+            return;
+        ++presents;
+        const QImage& picture = surface(side).image();
+        QImage& shown = screen(side);
+        for (int y = changed.top(); y <= changed.bottom(); ++y)
+            std::memcpy(shown.scanLine(y) + changed.left() * 4,
+                        picture.constScanLine(y) + changed.left() * 4, size_t(changed.width()) * 4);
+        if (shown.pixel(kInStick) != qRgb(255, 0, 0))
+            ++stickMissing;
+    }
     void presentTrialResult(const QString& t, const QString& c) override {
         time = t;
         count = c;
@@ -33,7 +55,7 @@ public:
 };
 
 // Baseline reads before the fall; read number 11 + k is the poll of frame k + 1.
-constexpr int kBaseline = 11;
+constexpr int kBaseline = kBaselineReads;
 
 } // namespace
 
@@ -59,7 +81,6 @@ private slots:
     void init() {
         m_fakes = new FakePlatform;
         m_view = new FakeTrialView;
-        m_view->clock = &m_fakes->clock;
         m_module = new Module1;
         m_test = new ReactionTest(*m_module, m_fakes->platform(), *m_view);
         m_test->startSeries(1000);
@@ -192,19 +213,46 @@ private slots:
         }
     }
 
-    // While it falls, the stick reaches the screen about every 8 ms, not every frame.
-    void presentedAtDisplayPace() {
-        m_fakes->keys.setScript([](int, int) -> qint16 { return 0; });
-        m_view->presentTimes.clear();
-        m_test->DropStick(StickSide::Right);
-        // BeginDrop, about 1040 ms / 8 ms of fall, the fallen stick, both sticks at rest.
-        const size_t presents = m_view->presentTimes.size();
-        QVERIFY2(presents >= 1 + 125 + 1 + 2 && presents <= 1 + 131 + 1 + 2,
-                 qPrintable(QString::number(presents)));
-        for (size_t i = 2; i + 3 < presents; ++i) {
-            const std::int64_t gap = m_view->presentTimes[i] - m_view->presentTimes[i - 1];
-            QVERIFY2(gap >= 8 * kMs, qPrintable(QString::number(gap)));
-        }
+    // What is drawn is on screen before the next key poll, the resting stick never leaves
+    // the screen, and frames that change no pixel put nothing there.
+    void screenFollowsTheFall() {
+        int polls = 0;
+        int behind = 0;
+        m_fakes->keys.setScript([&](int, int read) -> qint16 {
+            if (read >= kBaseline)
+                ++polls;
+            // From the second poll on: the cleared box of the first is not to be shown.
+            if (read > kBaseline) {
+                // The stick's columns, whole height: where a falling stick changes pixels.
+                const QImage& picture = m_view->left.image();
+                for (int y = 0; y < picture.height(); ++y) {
+                    if (std::memcmp(picture.constScanLine(y) + 100 * 4,
+                                    m_view->leftScreen.constScanLine(y) + 100 * 4, 60 * 4) != 0) {
+                        ++behind;
+                        break;
+                    }
+                }
+            }
+            return 0;
+        });
+        m_view->presents = 0;
+        m_test->DropStick(StickSide::Left);
+
+        QCOMPARE(polls, 10398 + 1);
+        QCOMPARE(behind, 0);
+        QCOMPARE(m_view->stickMissing, 0);
+        // About 500 pixel rows to fall through, a few with new marks, and both sticks at
+        // rest again: far fewer presents than frames.
+        QVERIFY2(m_view->presents >= 500 && m_view->presents <= 700,
+                 qPrintable(QString::number(m_view->presents)));
+    }
+
+    // A trial that presses at once draws no frame, and the cleared box never shows.
+    void keyAtFirstPollShowsNoClearedBox() {
+        pressAtFrame(kVkLeft, 1, 5);
+        m_test->DropStick(StickSide::Left);
+        QCOMPARE(m_view->stickMissing, 0);
+        QCOMPARE(m_view->leftScreen.pixel(kInStick), qRgb(255, 0, 0));
     }
 
     // Ten trials end the series; a new series overwrites the table trial by trial.
@@ -233,9 +281,12 @@ private slots:
     }
 
     // A trial beyond the 16-bit range of milliseconds is an overflow error.
+    // The frames drawn so far stay on screen behind the error message.
     void overlongTrialOverflows() {
-        pressAtFrame(kVkRight, 1, 32768);
+        pressAtFrame(kVkRight, 3000, 32768);
         QVERIFY_THROWS_EXCEPTION(RuntimeError, m_test->DropStick(StickSide::Right));
+        QCOMPARE(m_view->rightScreen, m_view->right.image());
+        QCOMPARE(m_view->rightScreen.pixel(145, kRowBelowRest), qRgb(255, 0, 0));
     }
     void longestTrialFits() {
         pressAtFrame(kVkRight, 1, 32767);

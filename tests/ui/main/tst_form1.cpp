@@ -16,7 +16,7 @@ namespace {
 
 const QColor kWindow(192, 192, 255);
 const QColor kBlack(0, 0, 0);
-constexpr int kBaseline = 11;
+constexpr int kBaseline = kBaselineReads;
 
 } // namespace
 
@@ -210,18 +210,22 @@ private slots:
     }
 
     // Ticks that fall due while a trial blocks are not queued up: one late tick follows the
-    // trial at once, then the regular spacing resumes.
-    void oneLateTickAfterTrial() {
+    // trial at once, and the regular spacing resumes from it, so a late tick that chooses 3
+    // delays the next choice by a whole interval (not to the timer's old grid).
+    void lateTickThenWholeInterval() {
+        using std::chrono::milliseconds;
         m_fakes->random.values.assign(100, 0.9f);
         m_fakes->random.values[0] = 0.1f;
-        m_fakes->sleeper.realSleepMs = 450; // the pause covers four and a half intervals
+        m_fakes->sleeper.realSleepMs = 300; // the trial outlasts one interval but not two
         pressEveryTrialAfter(100);
         control<QPushButton>("Command1")->click();
-        control<QTimer>("Timer1")->setInterval(100);
-        QTRY_COMPARE(m_fakes->random.seeds.size(), size_t(2));
-        QTest::qWait(40);
-        QCOMPARE(m_fakes->random.seeds.size(), size_t(2));
-        QTRY_COMPARE(m_fakes->random.seeds.size(), size_t(3));
+        control<QTimer>("Timer1")->setInterval(200);
+        QTRY_COMPARE(m_fakes->random.seedTimes.size(), size_t(3));
+        const auto& ticks = m_fakes->random.seedTimes;
+        QVERIFY(ticks[1] - ticks[0] >= milliseconds(300));
+        QVERIFY(ticks[1] - ticks[0] < milliseconds(500));
+        const auto spacing = std::chrono::duration_cast<milliseconds>(ticks[2] - ticks[1]);
+        QVERIFY2(spacing >= milliseconds(195), qPrintable(QString::number(spacing.count())));
     }
 
     // Ten trials: the timer stops, the results show, the score is saved; "Start" stays

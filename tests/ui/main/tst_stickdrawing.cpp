@@ -129,6 +129,49 @@ private slots:
         QCOMPARE(blackRows(box, 110, 134, 160), rowsOf({2100, 2200}));
     }
 
+    // What a frame changes on screen is exactly the rows whose pixels differ from the picture
+    // last taken: a falling stick goes on screen only when it looks different.
+    void changedAreaIsWhatLooksDifferent_data() {
+        QTest::addColumn<double>("previous");
+        QTest::addColumn<double>("next");
+        QTest::addColumn<int>("top");    // -1: nothing changed
+        QTest::addColumn<int>("bottom"); // rows, inclusive
+        // Rest picture to the first frame: only the base line's right part under the stick
+        // turns red; the cleared box in between never counts.
+        QTest::newRow("rest to first frame") << -1.0 << 2000.0 << 133 << 133;
+        QTest::newRow("same row") << 2000.0 << 2009.0 << -1 << -1;
+        QTest::newRow("next row") << 2009.0 << 2010.0 << 134 << 134;
+        // The long mark at 2200 lands in the row the stick already reached, and its short
+        // mark at 2100 six rows above.
+        QTest::newRow("new marks in a reached row") << 2199.0 << 2200.0 << 140 << 146;
+    }
+    void changedAreaIsWhatLooksDifferent() {
+        QFETCH(double, previous);
+        QFETCH(double, next);
+        QFETCH(int, top);
+        QFETCH(int, bottom);
+        DrawingSurface box = makeBox();
+        if (previous < 0) {
+            DrawSticksAtRest(box, box);
+        } else {
+            BeginDrop(box);
+            DrawDropFrame(box, previous);
+        }
+        box.takeChangedArea();
+        if (previous < 0)
+            BeginDrop(box);
+        DrawDropFrame(box, next);
+        const QRect changed = box.takeChangedArea();
+        if (top < 0) {
+            QVERIFY2(changed.isEmpty(), qPrintable(QStringLiteral("%1").arg(changed.top())));
+            return;
+        }
+        QCOMPARE(changed.top(), top);
+        QCOMPARE(changed.bottom(), bottom);
+        QVERIFY(changed.left() <= 108 && changed.right() >= 148);
+        QVERIFY(box.takeChangedArea().isEmpty());
+    }
+
     // The picture survives a repaint from the image, and a device pixel ratio of 2 doubles it.
     void highDensityImage() {
         DrawingSurface box(3855, 9495, 2.0, Qt::white, Qt::black);
