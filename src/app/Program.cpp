@@ -11,6 +11,8 @@
 #include "ui/main/Form1.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
 #include <cstdio>
 #include <optional>
 
@@ -20,38 +22,74 @@ const char kNoDisplay[] =
     "Laufzeitfehler: Kein X-Server gefunden. Greifholm liest die Pfeiltasten über X11 "
     "(auch unter Wayland über XWayland); bitte in einer grafischen Sitzung mit gesetzter "
     "Variable DISPLAY starten.";
+const char kWaylandWithoutX[] =
+    "Laufzeitfehler: Kein X-Server gefunden. Diese Wayland-Sitzung bietet kein XWayland; "
+    "Greifholm liest die Pfeiltasten über X11 und braucht XWayland.";
+
+// What keeps the program from reading the arrow keys, or nothing.
+QString x11Problem() {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        return QString::fromUtf8(qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? kNoDisplay
+                                                                                : kWaylandWithoutX);
+    }
+    try {
+        X11KeyState::checkServer();
+    } catch (const RuntimeError& error) {
+        return error.message();
+    }
+    return QString();
+}
+
+// Without X the message can reach a Wayland desktop only through Qt's Wayland plugin;
+// without that plugin Qt would abort, so then standard error alone says it.
+bool canShowOnWayland() {
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                         QStringLiteral("/platforms"));
+    return !platforms.entryList({QStringLiteral("libqwayland*")}).isEmpty();
+}
 
 } // namespace
 
-int runGreifholm(int argc, char** argv) {
-    // The arrow keys are read from the X server whichever window has the focus, so the
-    // windows go there too, also where Qt would otherwise pick Wayland.
-    const bool hasX = !qEnvironmentVariableIsEmpty("DISPLAY");
-    if (hasX && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    if (!hasX && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        std::fprintf(stderr, "greifholm: %s\n", kNoDisplay);
-        return 1;
-    }
+int runGreifholm(int /*argc*/, char** argv) {
+    // The program takes no command line: Qt's own options (-reverse, -platform …) would
+    // change what the user sees, so Qt gets the program's name alone.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
 
-    QApplication app(argc, argv);
+    // The arrow keys are read from the X server whichever window has the focus, so the
+    // windows go there too, whatever platform the environment asks Qt for.
+    const QString problem = x11Problem();
+    if (!problem.isEmpty()) {
+        MessageBoxErrorReporter errors;
+        if (!canShowOnWayland()) {
+            std::fprintf(stderr, "greifholm: %s\n", problem.toLocal8Bit().constData());
+            return 1;
+        }
+        qputenv("QT_QPA_PLATFORM", "wayland");
+        QApplication app(qtArgc, qtArgv);
+        errors.reportFatal(problem);
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("greifholm"));
     installFontSubstitutes();
     MessageBoxErrorReporter errors;
-    if (!hasX)
-        errors.reportFatal(QString::fromUtf8(kNoDisplay));
 
     std::optional<X11KeyState> keys;
     guarded(errors, [&] { keys.emplace(); });
+    std::optional<WindowsPaths> paths;
+    guarded(errors, [&] { paths.emplace(WindowsPaths::fromEnvironment()); });
     SteadyClock clock;
     ThreadSleeper sleeper;
     MersenneRandom random;
     SystemTimeOfDay timeOfDay;
     const Platform platform{clock, *keys, sleeper, random, timeOfDay, errors};
-    const WindowsPaths paths = WindowsPaths::fromEnvironment();
     Module1 module;
 
-    Form1 mainWindow(module, platform, paths);
+    Form1 mainWindow(module, platform, *paths);
     // A failing score file ends the program before the main window shows.
     guarded(errors, [&] { mainWindow.load(); });
     mainWindow.showMaximized();

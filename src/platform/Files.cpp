@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -63,6 +65,73 @@ void syncAndClose(Descriptor& fd, const QString& path) {
         fail(QStringLiteral("Die Datei konnte nicht geschlossen werden"), path, errno);
 }
 
+[[noreturn]] void failNotRegular(const QString& path, const QString& detail = QString()) {
+    QString message = QStringLiteral("Laufzeitfehler: „%1“ ist keine reguläre Datei").arg(path);
+    if (!detail.isEmpty())
+        message += QStringLiteral(": ") + detail;
+    throw RuntimeError(message);
+}
+
+void requireRegular(int fd, const QString& path) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        fail(QStringLiteral("Die Datei konnte nicht untersucht werden"), path, errno);
+    if (!S_ISREG(info.st_mode))
+        failNotRegular(path);
+}
+
+// Opens without ever blocking (a FIFO would wait for its other end), then makes sure that a
+// regular file was opened. -1 with errno set when the open itself fails.
+int openRegular(const QString& path, int flags) {
+    const int fd = ::open(native(path).constData(), flags | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        // A FIFO or socket with nobody at the other end.
+        if (errno == ENXIO)
+            failNotRegular(path);
+        return -1;
+    }
+    Descriptor guard(fd);
+    requireRegular(fd, path);
+    return guard.release();
+}
+
+qint64 sizeOf(int fd, const QString& path) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        fail(QStringLiteral("Die Dateilänge konnte nicht bestimmt werden"), path, errno);
+    return qint64(info.st_size);
+}
+
+// A symlink whose target is missing is refused rather than followed: creating the file
+// would put it at the link's target, wherever that points.
+void refuseDanglingLink(const QString& path) {
+    struct stat info {};
+    if (::lstat(native(path).constData(), &info) == 0 && S_ISLNK(info.st_mode))
+        failNotRegular(path, QStringLiteral("Der Verweis zeigt auf keine vorhandene Datei"));
+}
+
+// The file a path names, symlinks followed; the path itself when it does not exist yet.
+QString linkTarget(const QString& path) {
+    char* resolved = ::realpath(native(path).constData(), nullptr);
+    if (!resolved)
+        return path;
+    const QString target = QFile::decodeName(resolved);
+    std::free(resolved);
+    return target;
+}
+
+// Temporary files beside the file: hidden, with mkstemp's six random characters.
+QString temporaryPattern(const QString& path) {
+    const QFileInfo file(path);
+    return file.absolutePath() + QStringLiteral("/.") + file.fileName() + QStringLiteral(".XXXXXX");
+}
+
+mode_t currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
 } // namespace
 
 QString causeText(int error) {
@@ -80,6 +149,8 @@ QString causeText(int error) {
         return QStringLiteral("Kein Speicherplatz mehr auf dem Gerät");
     case EDQUOT:
         return QStringLiteral("Speicherplatzkontingent überschritten");
+    case EFBIG:
+        return QStringLiteral("Die Datei ist zu groß");
     case EROFS:
         return QStringLiteral("Das Dateisystem ist nur lesbar");
     case EEXIST:
@@ -91,8 +162,44 @@ QString causeText(int error) {
     case EMFILE:
     case ENFILE:
         return QStringLiteral("Zu viele offene Dateien");
+    case ELOOP:
+        return QStringLiteral("Zu viele Ebenen symbolischer Verweise");
+    case ENXIO:
+    case ENODEV:
+        return QStringLiteral("Kein solches Gerät");
+    case ETXTBSY:
+    case EBUSY:
+        return QStringLiteral("Die Datei ist in Benutzung");
+    case EAGAIN:
+        return QStringLiteral("Die Datei ist vorübergehend nicht verfügbar");
+    case EINTR:
+        return QStringLiteral("Unterbrochen");
+    case EINVAL:
+        return QStringLiteral("Ungültiges Argument");
+    case ENOMEM:
+        return QStringLiteral("Nicht genügend Arbeitsspeicher");
+    case EBADF:
+        return QStringLiteral("Ungültiger Dateideskriptor");
+    case ESTALE:
+        return QStringLiteral("Die Datei ist auf dem Netzlaufwerk nicht mehr vorhanden");
+    case EOVERFLOW:
+        return QStringLiteral("Der Wert ist zu groß für den Datentyp");
+    case EXDEV:
+        return QStringLiteral("Verschieben zwischen Dateisystemen ist nicht möglich");
+    case EMLINK:
+        return QStringLiteral("Zu viele Verknüpfungen");
+    case ENOTEMPTY:
+        return QStringLiteral("Das Verzeichnis ist nicht leer");
+    case ENOLCK:
+        return QStringLiteral("Keine Sperre verfügbar");
+    case EOPNOTSUPP:
+        return QStringLiteral("Die Operation wird nicht unterstützt");
+    case ETIMEDOUT:
+        return QStringLiteral("Zeitüberschreitung");
+    case EILSEQ:
+        return QStringLiteral("Ungültige Zeichenfolge im Dateinamen");
     default:
-        return QStringLiteral("Systemfehler %1").arg(error);
+        return QStringLiteral("Unerwarteter Systemfehler Nummer %1").arg(error);
     }
 }
 
@@ -115,22 +222,47 @@ void makeFolder(const QString& path) {
     }
 }
 
-qint64 openAndMeasure(const QString& path) {
-    Descriptor fd(::open(native(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-    if (fd.get() < 0)
-        fail(QStringLiteral("Die Datei konnte nicht geöffnet werden"), path, errno);
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0)
-        fail(QStringLiteral("Die Dateilänge konnte nicht bestimmt werden"), path, errno);
-    if (::close(fd.release()) != 0)
-        fail(QStringLiteral("Die Datei konnte nicht geschlossen werden"), path, errno);
-    return qint64(info.st_size);
+Lock::Lock(const QString& path)
+    : m_fd(::open(native(path).constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666)) {
+    if (m_fd < 0)
+        fail(QStringLiteral("Die Sperrdatei konnte nicht geöffnet werden"), path, errno);
+    Descriptor guard(m_fd);
+    requireRegular(guard.get(), path);
+    while (::flock(m_fd, LOCK_EX) != 0) {
+        if (errno != EINTR)
+            fail(QStringLiteral("Die Sperrdatei konnte nicht gesperrt werden"), path, errno);
+    }
+    guard.release();
 }
 
-QByteArray readAll(const QString& path) {
-    Descriptor fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
+Lock::~Lock() {
+    ::close(m_fd); // releases the lock
+}
+
+qint64 regularFileSize(const QString& path) {
+    Descriptor fd(openRegular(path, O_RDONLY));
+    if (fd.get() < 0) {
+        if (errno != ENOENT)
+            fail(QStringLiteral("Die Datei konnte nicht geöffnet werden"), path, errno);
+        refuseDanglingLink(path);
+        return -1;
+    }
+    return sizeOf(fd.get(), path);
+}
+
+QByteArray readRegularFile(const QString& path, qint64 maxBytes) {
+    Descriptor fd(openRegular(path, O_RDONLY));
     if (fd.get() < 0)
         fail(QStringLiteral("Die Datei konnte nicht geöffnet werden"), path, errno);
+    const auto tooLarge = [&] {
+        throw RuntimeError(QStringLiteral("Laufzeitfehler: Die Datei „%1“ ist zu groß (mehr als "
+                                          "%2 Bytes)")
+                               .arg(path)
+                               .arg(maxBytes));
+    };
+    if (sizeOf(fd.get(), path) > maxBytes)
+        tooLarge();
+    // Read in bounded steps whatever the length said: a file may grow meanwhile.
     QByteArray content;
     char buffer[4096];
     for (;;) {
@@ -141,25 +273,28 @@ QByteArray readAll(const QString& path) {
             fail(QStringLiteral("Die Datei konnte nicht gelesen werden"), path, errno);
         if (n == 0)
             break;
+        if (content.size() + n > maxBytes)
+            tooLarge();
         content.append(buffer, n);
     }
     return content;
 }
 
 void replaceAtomically(const QString& path, const QByteArray& content) {
-    const QFileInfo target(path);
-    const QString folder = target.absolutePath();
-    QByteArray temporary =
-        native(folder + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
+    const QString target = linkTarget(path);
+    const QString folder = QFileInfo(target).absolutePath();
+    QByteArray temporary = native(temporaryPattern(target));
     Descriptor fd(::mkstemp(temporary.data()));
-    const QString temporaryPath = QFile::decodeName(temporary);
     if (fd.get() < 0)
-        fail(QStringLiteral("Die temporäre Datei konnte nicht angelegt werden"), temporaryPath,
+        fail(QStringLiteral("Die temporäre Datei für die Datei konnte nicht angelegt werden"), path,
              errno);
     try {
-        writeAll(fd.get(), content, temporaryPath);
-        syncAndClose(fd, temporaryPath);
-        if (::rename(temporary.constData(), native(path).constData()) != 0)
+        // mkstemp makes the file private; the score file is read by other programs too.
+        if (::fchmod(fd.get(), 0666 & ~currentUmask()) != 0)
+            fail(QStringLiteral("Die Zugriffsrechte konnten nicht gesetzt werden"), path, errno);
+        writeAll(fd.get(), content, path);
+        syncAndClose(fd, path);
+        if (::rename(temporary.constData(), native(target).constData()) != 0)
             fail(QStringLiteral("Die Datei konnte nicht ersetzt werden"), path, errno);
     } catch (...) {
         ::unlink(temporary.constData());
@@ -172,13 +307,49 @@ void replaceAtomically(const QString& path, const QByteArray& content) {
              errno);
 }
 
+void removeLeftovers(const QString& path) {
+    const QFileInfo target(linkTarget(path));
+    const QString pattern = QFileInfo(temporaryPattern(target.filePath())).fileName();
+    QDir folder = target.absoluteDir();
+    folder.setNameFilters(
+        {QString(pattern).replace(QStringLiteral("XXXXXX"), QStringLiteral("??????"))});
+    folder.setFilter(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : folder.entryList()) {
+        struct stat info {};
+        const QByteArray leftover = native(folder.filePath(name));
+        if (::lstat(leftover.constData(), &info) == 0 && S_ISREG(info.st_mode))
+            ::unlink(leftover.constData());
+    }
+}
+
 void appendDurably(const QString& path, const QByteArray& bytes) {
-    Descriptor fd(
-        ::open(native(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    int opened = openRegular(path, O_WRONLY | O_APPEND);
+    if (opened < 0 && errno == ENOENT) {
+        refuseDanglingLink(path);
+        // O_EXCL never follows a symlink, so nothing is created anywhere but at path.
+        opened = ::open(native(path).constData(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    }
+    Descriptor fd(opened);
     if (fd.get() < 0)
         fail(QStringLiteral("Die Datei konnte nicht zum Anhängen geöffnet werden"), path, errno);
-    writeAll(fd.get(), bytes, path);
-    syncAndClose(fd, path);
+    const qint64 length = sizeOf(fd.get(), path);
+    try {
+        writeAll(fd.get(), bytes, path);
+        if (::fsync(fd.get()) != 0)
+            fail(QStringLiteral("Die Datei konnte nicht auf die Platte geschrieben werden"), path,
+                 errno);
+    } catch (...) {
+        // An append-only file cannot be cut back; then nothing more can be done.
+        if (::ftruncate(fd.get(), length) == 0)
+            ::fsync(fd.get());
+        throw;
+    }
+    if (::close(fd.release()) != 0) {
+        const int error = errno;
+        ::truncate(native(path).constData(), length);
+        fail(QStringLiteral("Die Datei konnte nicht geschlossen werden"), path, error);
+    }
 }
 
 } // namespace Files

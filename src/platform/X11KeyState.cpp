@@ -22,23 +22,40 @@ bool keymapHasKey(const char keymap[32], int keycode) {
 
 } // namespace
 
-X11KeyState::X11KeyState() {
-    m_display = XOpenDisplay(nullptr);
-    if (!m_display)
-        throw keyStateError(QStringLiteral("keine Verbindung zum X-Server (DISPLAY)"));
-
+Display* X11KeyState::openChecked(int* xiOpcode) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        const QString name = qEnvironmentVariable("DISPLAY");
+        throw keyStateError(
+            QStringLiteral("der X-Server „%1“ (DISPLAY) ist nicht erreichbar").arg(name));
+    }
     int event = 0;
     int error = 0;
     int major = 2;
     int minor = 2;
     // Raw events reach a client that holds no grab only from XInput 2.1 on.
-    if (!XQueryExtension(m_display, "XInputExtension", &m_xiOpcode, &event, &error) ||
-        XIQueryVersion(m_display, &major, &minor) != Success || major * 100 + minor < 201) {
-        XCloseDisplay(m_display);
+    if (!XQueryExtension(display, "XInputExtension", xiOpcode, &event, &error) ||
+        XIQueryVersion(display, &major, &minor) != Success || major * 100 + minor < 201) {
+        XCloseDisplay(display);
         throw keyStateError(
             QStringLiteral("der X-Server bietet keine XInput-Erweiterung ab Version 2.1"));
     }
+    // Without them nobody could stop a stick: every trial would run to the bottom.
+    if (XKeysymToKeycode(display, XK_Left) == 0 || XKeysymToKeycode(display, XK_Right) == 0) {
+        XCloseDisplay(display);
+        throw keyStateError(QStringLiteral(
+            "die Tastaturbelegung hat keine Pfeiltaste nach links oder nach rechts"));
+    }
+    return display;
+}
 
+void X11KeyState::checkServer() {
+    int xiOpcode = 0;
+    XCloseDisplay(openChecked(&xiOpcode));
+}
+
+X11KeyState::X11KeyState() {
+    m_display = openChecked(&m_xiOpcode);
     unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(mask, XI_RawKeyPress);
     XISetMask(mask, XI_RawKeyRelease);

@@ -15,7 +15,8 @@ struct _XDisplay;
 // where a keymap round trip to the server would cost tens.
 class X11KeyState final : public KeyState {
 public:
-    // Throws a RuntimeError when there is no X display or it lacks XInput2.
+    // Throws a RuntimeError when there is no X display, it lacks XInput 2.1 or its keymap
+    // has no arrow keys.
     X11KeyState();
     ~X11KeyState() override;
     X11KeyState(const X11KeyState&) = delete;
@@ -23,7 +24,13 @@ public:
 
     qint16 asyncKeyState(int virtualKey) override;
 
+    // The same checks without keeping the connection: the program runs them before Qt
+    // starts, so that a missing X server ends in a German message, not in Qt's abort.
+    static void checkServer();
+
 private:
+    static _XDisplay* openChecked(int* xiOpcode);
+
     struct Key {
         int virtualKey = 0;
         int keycode = 0;

@@ -15,15 +15,28 @@ inline const QString kScoreFilePath = QStringLiteral("C:\\Programme\\spunkte.txt
 inline const QString kTemplatePath = QStringLiteral(".\\spunkte.txt");
 // A score file shorter than this is replaced by the template at start-up.
 inline constexpr qint64 kMinimumSize = 10;
+// The template is copied whole; a larger file is no template.
+inline constexpr qint64 kTemplateLimit = 1024 * 1024;
 
 // Run at every start: makes sure the score file exists and replaces a (nearly) empty one by
-// the template. Throws a RuntimeError when the folder, the file or the template fails.
+// the template, keeping the scores it held. The template is the one in the working
+// directory, else an installed one. Throws a RuntimeError when the folder, the file or the
+// template fails.
 void startupCheck(const WindowsPaths& paths);
+
+// What replaces a short score file: the template, then every score line of the old file
+// that the template did not already hold, in their order.
+QByteArray replacement(const QByteArray& templateContent, const QByteArray& oldContent);
 
 // The line appended for a score: " 227" CR LF.
 QByteArray scoreLine(qint16 points);
 
-// Appends the score's line to the file at the native path and syncs it to disk.
+// Appends the score's line to the file at the native path and syncs it to disk, whole or
+// not at all.
 void appendScore(const QString& nativePath, qint16 points);
+
+// The lock file beside the score file that the start-up check and the append both hold, so
+// that two instances never replace the file under each other's score.
+QString lockPathFor(const QString& nativePath);
 
 } // namespace ScoreFile

@@ -50,18 +50,40 @@ private slots:
         QCOMPARE(program.process().exitCode(), 0);
     }
 
-    // Without any display the program says so in German and ends.
-    void noDisplay() {
+    // Without a reachable X server the program says so in German and ends with status 1,
+    // not with Qt's abort.
+    void noXServer_data() {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no display") << QString() << "Kein X-Server gefunden";
+        QTest::newRow("display naming no server") << ":97"
+                                                  << "„:97“ (DISPLAY) ist nicht erreichbar";
+    }
+    void noXServer() {
+        QFETCH(QString, display);
+        QFETCH(QString, expected);
         RealProgram program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        if (!display.isEmpty())
+            env.insert(QStringLiteral("DISPLAY"), display);
         program.process().setProcessEnvironment(env);
         program.process().start(QStringLiteral(GREIFHOLM_EXECUTABLE), {});
         QVERIFY(program.process().waitForFinished(10000));
+        QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.process().exitCode(), 1);
         const QString errors = QString::fromLocal8Bit(program.process().readAllStandardError());
-        QVERIFY2(errors.contains(QStringLiteral("Kein X-Server gefunden")), qPrintable(errors));
+        QVERIFY2(errors.contains(expected), qPrintable(errors));
+    }
+
+    // Started in a folder without a template, the program takes the one beside its build
+    // (or installed one) and starts.
+    void startWithoutTemplateInFolder() {
+        RealProgram program;
+        QVERIFY(QFile::remove(program.workDir() + QStringLiteral("/spunkte.txt")));
+        QVERIFY2(program.startMainWindow(), "no main window");
+        QCOMPARE(program.scoreFileContent(), program.templateContent());
     }
 
     // A score folder that cannot be made stops the start with a message naming it.

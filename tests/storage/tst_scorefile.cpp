@@ -5,8 +5,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -76,11 +80,10 @@ private slots:
         writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
         ScoreFile::startupCheck(paths());
         QCOMPARE(readFile(m_scorePath), kTemplate);
-        // No temporary file is left beside it.
+        // No temporary file is left beside it, only the lock file.
         QCOMPARE(QDir(QFileInfo(m_scorePath).absolutePath())
-                     .entryList(QDir::Files | QDir::Hidden)
-                     .size(),
-                 1);
+                     .entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 QStringList({QStringLiteral(".spunkte.txt.lock"), QStringLiteral("spunkte.txt")}));
     }
 
     // Below 10 bytes the file is replaced by the template; from 10 bytes on it stays.
@@ -148,23 +151,221 @@ private slots:
         QCOMPARE(readFile(m_scorePath), QByteArray(" 350\r\n"));
     }
 
-    // A full disk is reported, not taken for a saved score.
-    void fullDiskIsAnError() {
-        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
-            QSKIP("/dev/full is not available");
+    // A write that stops part-way (here at a file size limit, as on a full disk) is
+    // reported and leaves the file as it was, so no later line is glued onto a fragment.
+    void partialAppendIsCutBack() {
+        writeFile(m_scorePath, kTemplate);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit unlimited{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        rlimit limited = unlimited;
+        limited.rlim_cur = rlim_t(kTemplate.size() + 2); // room for " 3" of " 338"
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        QString message;
         try {
-            ScoreFile::appendScore(QStringLiteral("/dev/full"), 227);
-            QFAIL("no error for a full disk");
+            ScoreFile::appendScore(m_scorePath, 338);
         } catch (const RuntimeError& error) {
-            QVERIFY2(error.message().contains(QStringLiteral("Kein Speicherplatz")),
-                     qPrintable(error.message()));
+            message = error.message();
         }
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        QVERIFY2(message.contains(QStringLiteral("zu groß")), qPrintable(message));
+        QCOMPARE(readFile(m_scorePath), kTemplate);
+        ScoreFile::appendScore(m_scorePath, 5);
+        QCOMPARE(readFile(m_scorePath), kTemplate + QByteArray(" 5\r\n"));
+    }
+
+    // Another instance holds the lock while it replaces the file (flock(1) stands in for
+    // it): the append waits and lands in the new file instead of being renamed away.
+    void appendWaitsForTheLock() {
+        writeFile(m_scorePath, "");
+        const QString acquired = m_dir->filePath(QStringLiteral("acquired"));
+        const QString replacement = m_dir->filePath(QStringLiteral("replacement"));
+        writeFile(replacement, kTemplate);
+        QProcess holder;
+        holder.start(QStringLiteral("flock"),
+                     {QStringLiteral("-x"), ScoreFile::lockPathFor(m_scorePath),
+                      QStringLiteral("sh"), QStringLiteral("-c"),
+                      QStringLiteral("touch \"$0\"; sleep 0.5; cp \"$1\" \"$2.new\"; "
+                                     "mv \"$2.new\" \"$2\""),
+                      acquired, replacement, m_scorePath});
+        QTRY_VERIFY(QFileInfo::exists(acquired));
+        ScoreFile::appendScore(m_scorePath, 338);
+        QVERIFY(holder.waitForFinished(10000));
+        QCOMPARE(holder.exitCode(), 0);
+        QCOMPARE(readFile(m_scorePath), kTemplate + QByteArray(" 338\r\n"));
+    }
+
+    // A short score file is replaced by the template, but the scores it held stay.
+    void shortFileKeepsScores_data() {
+        QTest::addColumn<QByteArray>("templateContent");
+        QTest::addColumn<QByteArray>("existing");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("score after the template")
+            << QByteArray("Kopf\r\n") << QByteArray("Kopf\r\n 5\r\n")
+            << QByteArray("Kopf\r\n 5\r\n");
+        QTest::newRow("file deleted during a series")
+            << kTemplate << QByteArray(" 338\r\n") << kTemplate + QByteArray(" 338\r\n");
+        // An empty template never drops the lines after it, start after start.
+        QTest::newRow("empty template")
+            << QByteArray() << QByteArray(" 7\r\n 0\r\n") << QByteArray(" 7\r\n 0\r\n");
+        // A template that is itself a score line is not counted twice.
+        QTest::newRow("template like a score")
+            << QByteArray(" 100\r\n") << QByteArray(" 100\r\n") << QByteArray(" 100\r\n");
+        QTest::newRow("no score lines") << kTemplate << QByteArray("12345\r\n 3") << kTemplate;
+    }
+    void shortFileKeepsScores() {
+        QFETCH(QByteArray, templateContent);
+        QFETCH(QByteArray, existing);
+        QFETCH(QByteArray, expected);
+        writeFile(m_workDir + QStringLiteral("/spunkte.txt"), templateContent);
+        writeFile(m_scorePath, existing);
+        ScoreFile::startupCheck(paths());
+        QCOMPARE(readFile(m_scorePath), expected);
+    }
+
+    // Nothing but a regular file is read or replaced, and a FIFO never blocks the program.
+    void specialFilesRefused_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("FIFO as template") << "fifo template"
+                                          << "keine reguläre Datei";
+        QTest::newRow("FIFO as score file") << "fifo score"
+                                            << "keine reguläre Datei";
+        QTest::newRow("link to a device as score file") << "device score"
+                                                        << "keine reguläre Datei";
+        // Creating through it would put a file wherever it points.
+        QTest::newRow("dangling link as score file") << "dangling score"
+                                                     << "keine reguläre Datei";
+        QTest::newRow("template linking to /dev/zero") << "zero template"
+                                                       << "keine reguläre Datei";
+        QTest::newRow("template over 1 MiB") << "large template"
+                                             << "zu groß";
+    }
+    void specialFilesRefused() {
+        QFETCH(QString, setup);
+        QFETCH(QString, expected);
+        const QString templatePath = m_workDir + QStringLiteral("/spunkte.txt");
+        const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
+        QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
+        if (setup == QLatin1String("fifo template"))
+            QCOMPARE(::mkfifo(QFile::encodeName(templatePath).constData(), 0600), 0);
+        else
+            writeFile(templatePath, kTemplate);
+        if (setup == QLatin1String("fifo score"))
+            QCOMPARE(::mkfifo(QFile::encodeName(m_scorePath).constData(), 0600), 0);
+        if (setup == QLatin1String("device score"))
+            QVERIFY(QFile::link(QStringLiteral("/dev/full"), m_scorePath));
+        if (setup == QLatin1String("dangling score"))
+            QVERIFY(QFile::link(elsewhere, m_scorePath));
+        if (setup == QLatin1String("zero template")) {
+            QFile::remove(templatePath);
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), templatePath));
+        }
+        if (setup == QLatin1String("large template"))
+            writeFile(templatePath, QByteArray(ScoreFile::kTemplateLimit + 1, 'x'));
+
+        for (const bool append : {false, true}) {
+            if (append && !setup.endsWith(QLatin1String("score")))
+                break;
+            try {
+                if (append)
+                    ScoreFile::appendScore(m_scorePath, 1);
+                else
+                    ScoreFile::startupCheck(paths());
+                QFAIL("no error");
+            } catch (const RuntimeError& error) {
+                QVERIFY2(error.message().contains(expected), qPrintable(error.message()));
+            }
+        }
+        QVERIFY(!QFileInfo::exists(elsewhere));
+        if (setup.endsWith(QLatin1String("score")))
+            QVERIFY(!QFileInfo(m_scorePath).isFile() || QFileInfo(m_scorePath).isSymLink());
+    }
+
+    // A symlinked score file is written through: the template and the append reach its
+    // target, and the link stays a link.
+    void symlinkedScoreFileWrittenThrough() {
+        writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
+        const QString target = m_dir->filePath(QStringLiteral("elsewhere/spunkte.txt"));
+        writeFile(target, " 9\r\n");
+        QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
+        QVERIFY(QFile::link(target, m_scorePath));
+        ScoreFile::startupCheck(paths());
+        ScoreFile::appendScore(m_scorePath, 250);
+        QVERIFY(QFileInfo(m_scorePath).isSymLink());
+        QCOMPARE(readFile(target), kTemplate + QByteArray(" 9\r\n 250\r\n"));
+    }
+
+    // A template copy cut short by a signal leaves a hidden temporary file; the next start
+    // removes it. The copy gets the permissions of any new file, not those of a temporary.
+    void leftoversRemovedAndModeOfNewFile() {
+        writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
+        const QString leftover =
+            QFileInfo(m_scorePath).absolutePath() + QStringLiteral("/.spunkte.txt.a1B2c3");
+        writeFile(leftover, "Greif");
+        const mode_t before = ::umask(022);
+        ScoreFile::startupCheck(paths());
+        ::umask(before);
+        QVERIFY(!QFileInfo::exists(leftover));
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(m_scorePath).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0644));
+    }
+
+    // Started from a folder without a template, the program takes the installed one.
+    void installedTemplateWhenNoneInWorkingDirectory() {
+        const QString installed = m_dir->filePath(QStringLiteral("share/greifholm"));
+        writeFile(installed + QStringLiteral("/spunkte.txt"), kTemplate);
+        ScoreFile::startupCheck(WindowsPaths(
+            m_dataHome, m_workDir, {m_dir->filePath(QStringLiteral("nowhere")), installed}));
+        QCOMPARE(readFile(m_scorePath), kTemplate);
+    }
+
+    // The data folder comes only from an absolute XDG_DATA_HOME or HOME; a folder name that
+    // is not UTF-8 is refused rather than silently renamed.
+    void dataFolderFromEnvironment_data() {
+        QTest::addColumn<QByteArray>("xdgDataHome");
+        QTest::addColumn<QByteArray>("home");
+        QTest::addColumn<QString>("expected"); // empty: refused
+        QTest::newRow("XDG_DATA_HOME")
+            << QByteArray("/x") << QByteArray("/h") << "/x/greifholm/c/Programme/spunkte.txt";
+        QTest::newRow("relative XDG_DATA_HOME ignored")
+            << QByteArray("rel") << QByteArray("/h")
+            << "/h/.local/share/greifholm/c/Programme/spunkte.txt";
+        QTest::newRow("neither set") << QByteArray() << QByteArray() << QString();
+        QTest::newRow("HOME not UTF-8") << QByteArray() << QByteArray("/h\xe4") << QString();
+    }
+    void dataFolderFromEnvironment() {
+        QFETCH(QByteArray, xdgDataHome);
+        QFETCH(QByteArray, home);
+        QFETCH(QString, expected);
+        const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
+        const QByteArray savedHome = qgetenv("HOME");
+        const auto set = [](const char* name, const QByteArray& value) {
+            if (value.isEmpty())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        };
+        set("XDG_DATA_HOME", xdgDataHome);
+        set("HOME", home);
+        QString mapped;
+        try {
+            mapped = WindowsPaths::fromEnvironment().map(ScoreFile::kScoreFilePath);
+        } catch (const RuntimeError& error) {
+            mapped.clear();
+            QVERIFY2(error.message().contains(QStringLiteral("HOME")), qPrintable(error.message()));
+        }
+        set("XDG_DATA_HOME", savedXdg);
+        set("HOME", savedHome);
+        QCOMPARE(mapped, expected);
     }
 
     void causeTexts() {
         QCOMPARE(Files::causeText(ENOENT), QStringLiteral("Datei oder Verzeichnis nicht gefunden"));
         QCOMPARE(Files::causeText(ENOSPC), QStringLiteral("Kein Speicherplatz mehr auf dem Gerät"));
-        QCOMPARE(Files::causeText(12345), QStringLiteral("Systemfehler 12345"));
+        QCOMPARE(Files::causeText(ELOOP), QStringLiteral("Zu viele Ebenen symbolischer Verweise"));
+        QCOMPARE(Files::causeText(12345), QStringLiteral("Unerwarteter Systemfehler Nummer 12345"));
     }
 };
 

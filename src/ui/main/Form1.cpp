@@ -74,8 +74,12 @@ void Form1::buildLayout() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Greifholm-Programm"));
     setWindowColour(this, kWindowColour);
-    // The controls are laid out for the maximised window and reach past the design width.
-    resize(twipsRect(0, 0, 9930, 10665).size());
+    // The controls are laid out for the maximised window and reach past the design width
+    // of 9930 twips; restored, the window still shows all of them, the right stick box too.
+    resize(twipsRect(0, 0, 12855, 10665).size());
+    // The window's own font, which the credit line uses: the system's default face, not
+    // whatever a minimal system falls back to.
+    setFont(layoutFont(QStringLiteral("MS Sans Serif"), 8.25));
 
     const QFont sans975 = layoutFont(QStringLiteral("MS Sans Serif"), 9.75);
     const QFont sans975Bold = layoutFont(QStringLiteral("MS Sans Serif"), 9.75, true);
@@ -115,6 +119,8 @@ void Form1::buildLayout() {
     HScroll1->setRange(10, 10000);
     HScroll1->setSingleStep(10);
     HScroll1->setPageStep(100);
+    // Tab reaches it in the table's order, and its arrow and page steps work from the keys.
+    HScroll1->setFocusPolicy(Qt::StrongFocus);
 
     Label4 = makeLabel(this, "Label4", QStringLiteral("< schneller --  langsamer >"),
                        twipsRect(6480, 5520, 2415, 255), sans975, kBlack);

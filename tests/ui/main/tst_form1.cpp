@@ -150,6 +150,10 @@ private slots:
         QCOMPARE(bar->maximum(), 10000);
         QCOMPARE(bar->singleStep(), 10);
         QCOMPARE(bar->pageStep(), 100);
+        // Tab reaches the speed bar, and its keys work.
+        QCOMPARE(bar->focusPolicy(), Qt::StrongFocus);
+        // Restored from maximised, the window still shows the right stick box whole.
+        QCOMPARE(m_form->size(), twipsRect(0, 0, 12855, 10665).size());
 
         auto* timer = control<QTimer>("Timer1");
         QCOMPARE(timer->interval(), 2000);
