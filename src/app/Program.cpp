@@ -40,14 +40,17 @@ QString x11Problem() {
     return QString();
 }
 
-// Without X the message can reach a Wayland desktop only through Qt's Wayland plugin;
-// without that plugin Qt would abort, so then standard error alone says it.
-bool canShowOnWayland() {
+// Where a message about the problem can be shown: on the X server when it answers (it
+// lacks XInput or arrow keys), else on a Wayland desktop through Qt's Wayland plugin; without
+// that plugin Qt would abort, so then standard error alone says it. Null: nowhere.
+const char* platformForMessage() {
+    if (X11KeyState::serverReachable())
+        return "xcb";
     if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        return false;
+        return nullptr;
     const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
                          QStringLiteral("/platforms"));
-    return !platforms.entryList({QStringLiteral("libqwayland*")}).isEmpty();
+    return platforms.entryList({QStringLiteral("libqwayland*")}).isEmpty() ? nullptr : "wayland";
 }
 
 } // namespace
@@ -63,11 +66,12 @@ int runGreifholm(int /*argc*/, char** argv) {
     const QString problem = x11Problem();
     if (!problem.isEmpty()) {
         MessageBoxErrorReporter errors;
-        if (!canShowOnWayland()) {
+        const char* platform = platformForMessage();
+        if (!platform) {
             std::fprintf(stderr, "greifholm: %s\n", problem.toLocal8Bit().constData());
             return 1;
         }
-        qputenv("QT_QPA_PLATFORM", "wayland");
+        qputenv("QT_QPA_PLATFORM", platform);
         QApplication app(qtArgc, qtArgv);
         errors.reportFatal(problem);
     }

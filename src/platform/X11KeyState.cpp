@@ -54,6 +54,13 @@ void X11KeyState::checkServer() {
     XCloseDisplay(openChecked(&xiOpcode));
 }
 
+bool X11KeyState::serverReachable() {
+    Display* display = XOpenDisplay(nullptr);
+    if (display)
+        XCloseDisplay(display);
+    return display != nullptr;
+}
+
 X11KeyState::X11KeyState() {
     m_display = openChecked(&m_xiOpcode);
     unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};

@@ -27,6 +27,8 @@ public:
     // The same checks without keeping the connection: the program runs them before Qt
     // starts, so that a missing X server ends in a German message, not in Qt's abort.
     static void checkServer();
+    // Whether the X server of DISPLAY answers at all.
+    static bool serverReachable();
 
 private:
     static _XDisplay* openChecked(int* xiOpcode);
