@@ -9,11 +9,12 @@ RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libqt6test6 libgl-dev
     libx11-dev libxi-dev libxtst-dev
-    fonts-liberation
+    fonts-liberation qt6-translations-l10n libqt6svg6 librsvg2-bin
 )
 # What the tests need besides: a private X server, a window manager, XTEST input, window
-# inspection, and the tools that check the menu entry and the Debian package.
-TEST_PACKAGES=(xvfb openbox xdotool x11-utils xauth desktop-file-utils dpkg-dev)
+# inspection, and the tools that check the menu entry, the metainfo and the Debian package.
+TEST_PACKAGES=(xvfb openbox xdotool x11-utils xauth desktop-file-utils appstream lintian
+               dpkg-dev)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -42,10 +43,18 @@ install_missing() {
     fi
 }
 
+configure() {
+    # configure DIR [CMAKE OPTIONS...]
+    local dir=$1
+    shift
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+}
+
 build() {
-    # build [DIR [CMAKE OPTIONS...]]: configures and builds, in build/ unless told otherwise.
+    # build [DIR [CMAKE OPTIONS...]]: configures and builds everything, in build/ unless told
+    # otherwise.
     local dir=${1:-$BUILD_DIR}
     shift || true
-    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    configure "$dir" "$@"
     cmake --build "$dir" --parallel "$(nproc)"
 }

@@ -12,7 +12,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 #include <optional>
 
@@ -53,6 +56,14 @@ const char* platformForMessage() {
     return platforms.entryList({QStringLiteral("libqwayland*")}).isEmpty() ? nullptr : "wayland";
 }
 
+// Qt's own texts (the context menus of the time box and the speed bar, the buttons of
+// message boxes) in German like the program's, whatever the user's locale.
+void installGermanQtTexts(QTranslator& translator) {
+    if (translator.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+}
+
 } // namespace
 
 int runGreifholm(int /*argc*/, char** argv) {
@@ -73,12 +84,20 @@ int runGreifholm(int /*argc*/, char** argv) {
         }
         qputenv("QT_QPA_PLATFORM", platform);
         QApplication app(qtArgc, qtArgv);
+        QTranslator qtTexts;
+        installGermanQtTexts(qtTexts);
         errors.reportFatal(problem);
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
 
     QApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("greifholm"));
+    // Taskbars match the windows to the menu entry by its name, on X11 and Wayland alike.
+    QApplication::setDesktopFileName(QStringLiteral("de.greifholm.greifholm"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("greifholm"), QIcon(QStringLiteral(":/greifholm.svg"))));
+    QTranslator qtTexts;
+    installGermanQtTexts(qtTexts);
     installFontSubstitutes();
     MessageBoxErrorReporter errors;
 

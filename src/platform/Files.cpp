@@ -347,7 +347,9 @@ void appendDurably(const QString& path, const QByteArray& bytes) {
     }
     if (::close(fd.release()) != 0) {
         const int error = errno;
-        ::truncate(native(path).constData(), length);
+        if (::truncate(native(path).constData(), length) != 0) {
+            // Nothing more can be done; the close error below is what the user learns.
+        }
         fail(QStringLiteral("Die Datei konnte nicht geschlossen werden"), path, error);
     }
 }
