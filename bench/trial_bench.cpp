@@ -13,8 +13,10 @@
 #include "platform/WindowsPaths.h"
 #include "platform/X11KeyState.h"
 #include "ui/main/Form1.h"
+#include "ui/main/Form1Layout.h"
 #include "ui/main/StickBox.h"
 #include "ui/main/StickDrawing.h"
+#include "ui/main/TrialTiming.h"
 
 #include <QApplication>
 #include <QDir>
@@ -408,7 +410,8 @@ void measureProgram() {
     ProgramRun run(root.path());
     const Window window = waitForWindow(display, "Greifholm-Programm", 20000);
     usleep(500'000);
-    clickAt(display, window, 472 + 48, 40 + 16); // "Start"
+    const QPoint start = twipsCentre(Form1Layout::Command1);
+    clickAt(display, window, start.x(), start.y());
     if (!waitForWindow(display, "Ergebnis-Greifholmtest", 180000)) {
         std::fprintf(stderr, "the series did not end\n");
         std::exit(1);

@@ -8,8 +8,6 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual std::int64_t nowNs() = 0;
-
-    std::int64_t nowMs() { return nowNs() / 1'000'000; }
 };
 
 class SteadyClock final : public Clock {

@@ -8,11 +8,13 @@
 #include <new>
 
 // Receives the run-time error that ends the program. The real reporter shows a message box,
-// writes the text to standard error and exits with a non-zero status; it does not return.
+// writes the text to standard error and exits with a non-zero status. It must not return:
+// the handler that failed is half done, and the program start goes on as if it had not
+// failed (a test's reporter throws instead).
 class ErrorReporter {
 public:
     virtual ~ErrorReporter() = default;
-    virtual void reportFatal(const QString& message) = 0;
+    [[noreturn]] virtual void reportFatal(const QString& message) = 0;
 };
 
 // Runs one event handler's work. Qt must not see an exception unwind through its event

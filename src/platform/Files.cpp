@@ -135,72 +135,50 @@ mode_t currentUmask() {
 } // namespace
 
 QString causeText(int error) {
-    switch (error) {
-    case ENOENT:
-        return QStringLiteral("Datei oder Verzeichnis nicht gefunden");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("Zugriff verweigert");
-    case EISDIR:
-        return QStringLiteral("Ist ein Verzeichnis");
-    case ENOTDIR:
-        return QStringLiteral("Ein Teil des Pfades ist kein Verzeichnis");
-    case ENOSPC:
-        return QStringLiteral("Kein Speicherplatz mehr auf dem Gerät");
-    case EDQUOT:
-        return QStringLiteral("Speicherplatzkontingent überschritten");
-    case EFBIG:
-        return QStringLiteral("Die Datei ist zu groß");
-    case EROFS:
-        return QStringLiteral("Das Dateisystem ist nur lesbar");
-    case EEXIST:
-        return QStringLiteral("Die Datei existiert bereits");
-    case EIO:
-        return QStringLiteral("Ein-/Ausgabefehler");
-    case ENAMETOOLONG:
-        return QStringLiteral("Der Dateiname ist zu lang");
-    case EMFILE:
-    case ENFILE:
-        return QStringLiteral("Zu viele offene Dateien");
-    case ELOOP:
-        return QStringLiteral("Zu viele Ebenen symbolischer Verweise");
-    case ENXIO:
-    case ENODEV:
-        return QStringLiteral("Kein solches Gerät");
-    case ETXTBSY:
-    case EBUSY:
-        return QStringLiteral("Die Datei ist in Benutzung");
-    case EAGAIN:
-        return QStringLiteral("Die Datei ist vorübergehend nicht verfügbar");
-    case EINTR:
-        return QStringLiteral("Unterbrochen");
-    case EINVAL:
-        return QStringLiteral("Ungültiges Argument");
-    case ENOMEM:
-        return QStringLiteral("Nicht genügend Arbeitsspeicher");
-    case EBADF:
-        return QStringLiteral("Ungültiger Dateideskriptor");
-    case ESTALE:
-        return QStringLiteral("Die Datei ist auf dem Netzlaufwerk nicht mehr vorhanden");
-    case EOVERFLOW:
-        return QStringLiteral("Der Wert ist zu groß für den Datentyp");
-    case EXDEV:
-        return QStringLiteral("Verschieben zwischen Dateisystemen ist nicht möglich");
-    case EMLINK:
-        return QStringLiteral("Zu viele Verknüpfungen");
-    case ENOTEMPTY:
-        return QStringLiteral("Das Verzeichnis ist nicht leer");
-    case ENOLCK:
-        return QStringLiteral("Keine Sperre verfügbar");
-    case EOPNOTSUPP:
-        return QStringLiteral("Die Operation wird nicht unterstützt");
-    case ETIMEDOUT:
-        return QStringLiteral("Zeitüberschreitung");
-    case EILSEQ:
-        return QStringLiteral("Ungültige Zeichenfolge im Dateinamen");
-    default:
-        return QStringLiteral("Unerwarteter Systemfehler Nummer %1").arg(error);
+    struct Cause {
+        int error;
+        const char* text;
+    };
+    static constexpr Cause kCauses[] = {
+        {ENOENT, "Datei oder Verzeichnis nicht gefunden"},
+        {EACCES, "Zugriff verweigert"},
+        {EPERM, "Zugriff verweigert"},
+        {EISDIR, "Ist ein Verzeichnis"},
+        {ENOTDIR, "Ein Teil des Pfades ist kein Verzeichnis"},
+        {ENOSPC, "Kein Speicherplatz mehr auf dem Gerät"},
+        {EDQUOT, "Speicherplatzkontingent überschritten"},
+        {EFBIG, "Die Datei ist zu groß"},
+        {EROFS, "Das Dateisystem ist nur lesbar"},
+        {EEXIST, "Die Datei existiert bereits"},
+        {EIO, "Ein-/Ausgabefehler"},
+        {ENAMETOOLONG, "Der Dateiname ist zu lang"},
+        {EMFILE, "Zu viele offene Dateien"},
+        {ENFILE, "Zu viele offene Dateien"},
+        {ELOOP, "Zu viele Ebenen symbolischer Verweise"},
+        {ENXIO, "Kein solches Gerät"},
+        {ENODEV, "Kein solches Gerät"},
+        {ETXTBSY, "Die Datei ist in Benutzung"},
+        {EBUSY, "Die Datei ist in Benutzung"},
+        {EAGAIN, "Die Datei ist vorübergehend nicht verfügbar"},
+        {EINTR, "Unterbrochen"},
+        {EINVAL, "Ungültiges Argument"},
+        {ENOMEM, "Nicht genügend Arbeitsspeicher"},
+        {EBADF, "Ungültiger Dateideskriptor"},
+        {ESTALE, "Die Datei ist auf dem Netzlaufwerk nicht mehr vorhanden"},
+        {EOVERFLOW, "Der Wert ist zu groß für den Datentyp"},
+        {EXDEV, "Verschieben zwischen Dateisystemen ist nicht möglich"},
+        {EMLINK, "Zu viele Verknüpfungen"},
+        {ENOTEMPTY, "Das Verzeichnis ist nicht leer"},
+        {ENOLCK, "Keine Sperre verfügbar"},
+        {EOPNOTSUPP, "Die Operation wird nicht unterstützt"},
+        {ETIMEDOUT, "Zeitüberschreitung"},
+        {EILSEQ, "Ungültige Zeichenfolge im Dateinamen"},
+    };
+    for (const Cause& cause : kCauses) {
+        if (cause.error == error)
+            return QString::fromUtf8(cause.text);
     }
+    return QStringLiteral("Unerwarteter Systemfehler Nummer %1").arg(error);
 }
 
 void makeFolder(const QString& path) {

@@ -5,6 +5,7 @@
 #include "KeyState.h"
 #include "Random.h"
 #include "Sleeper.h"
+#include "TimeOfDay.h"
 
 // The services the windows get from the system. main() wires the real ones; tests hand in
 // fakes so that trials run deterministically.

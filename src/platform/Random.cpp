@@ -1,6 +1,5 @@
 #include "Random.h"
 
-#include <QTime>
 #include <bit>
 
 void MersenneRandom::reseed(float seed) {
@@ -13,8 +12,4 @@ void MersenneRandom::reseed(float seed) {
 float MersenneRandom::next() {
     // 24 random bits fill a float's mantissa exactly, so the result stays below 1.
     return float(m_engine() >> 8) * 0x1.0p-24f;
-}
-
-float SystemTimeOfDay::secondsSinceMidnight() {
-    return float(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0f;
 }

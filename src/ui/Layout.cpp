@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -35,4 +36,16 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
     button->setGeometry(geometry);
     button->setFont(layoutFont(QStringLiteral("Arial"), 12));
     return button;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
+                  const LabelStyle& style) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setFont(style.font);
+    label->setAlignment(style.alignment | Qt::AlignTop);
+    label->setWordWrap(style.wrap);
+    setColours(label, style.background, style.text);
+    return label;
 }

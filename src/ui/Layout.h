@@ -1,21 +1,20 @@
 #pragma once
 
+#include "Twips.h"
+
 #include <QColor>
 #include <QFont>
 #include <QRect>
 #include <QWidget>
 
+class QLabel;
 class QPushButton;
 
 // Helpers the three windows share to lay out their controls.
 
-// The windows are laid out in twips, 1/1440 inch: 15 twips per logical pixel.
-inline constexpr int kTwipsPerPixel = 15;
-
-inline QRect twipsRect(int left, int top, int width, int height) {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
-}
+// Colours more than one window uses.
+inline const QColor kBlack(0, 0, 0);
+inline const QColor kDarkBlue(0, 0, 64);
 
 inline QFont layoutFont(const QString& family, qreal pointSize, bool bold = false) {
     QFont font(family);
@@ -41,6 +40,18 @@ void setWindowColour(QWidget* window, const QColor& colour);
 // A button as all windows have them: named, placed, in Arial 12 pt.
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text,
                         const QRect& geometry);
+
+// A label as the windows have them: named, placed, its own font and colours (the background
+// usually the window's, so that it looks part of it), top-aligned, wrapping when asked to.
+struct LabelStyle {
+    QFont font;
+    QColor background;
+    QColor text;
+    Qt::Alignment alignment = Qt::AlignHCenter;
+    bool wrap = false;
+};
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
+                  const LabelStyle& style);
 
 // Places a window of the given client size centred on its screen.
 void centreOnScreen(QWidget* window, const QSize& clientSize);

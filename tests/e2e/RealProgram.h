@@ -13,6 +13,11 @@
 #include <QThread>
 
 #include "support/TestEnvironment.h"
+#include "support/XdoTool.h"
+#include "ui/Twips.h"
+#include "ui/explanation/Form3Layout.h"
+#include "ui/main/Form1Layout.h"
+#include "ui/results/Form2Layout.h"
 
 // Drives the built program in a real window on the X server of with-xvfb.sh: starts it in
 // a working directory of its own with the shipped template, finds its windows with xdotool,
@@ -110,12 +115,7 @@ public:
 
     static QImage screen() { return QGuiApplication::primaryScreen()->grabWindow(0).toImage(); }
 
-    static QString xdotool(const QStringList& arguments) {
-        QProcess process;
-        process.start(QStringLiteral("xdotool"), arguments);
-        process.waitForFinished(10000);
-        return QString::fromLocal8Bit(process.readAllStandardOutput());
-    }
+    static QString xdotool(const QStringList& arguments) { return ::xdotool(arguments); }
 
 private:
     static QByteArray shippedTemplate() {
@@ -127,16 +127,18 @@ private:
     QProcess m_process;
 };
 
-// Layout positions in the main window's client area, in pixels.
+// Where to click and look in the windows' client areas, in pixels, from the program's own
+// layout.
 namespace MainWindowPoints {
-inline const QPoint kStart(472 + 48, 40 + 16);
-inline const QPoint kEnde(472 + 48, 88 + 16);
-inline const QPoint kErklaerung(472 + 48, 632 + 12);
-inline const QRect kLeftBox(168, 24, 257, 633);
-inline const QRect kRightBox(600, 24, 257, 633);
-// The stick's column inside a box.
-inline constexpr int kStickX = 128;
+inline const QPoint kStart = twipsCentre(Form1Layout::Command1);
+inline const QPoint kEnde = twipsCentre(Form1Layout::Command2);
+inline const QPoint kErklaerung = twipsCentre(Form1Layout::Command3);
+inline const QRect kLeftBox = twipsRect(Form1Layout::Picture2);
+inline const QRect kRightBox = twipsRect(Form1Layout::Picture1);
+// The stick's column inside a box: its centre line.
+inline const int kStickX = kLeftBox.width() / 2;
 } // namespace MainWindowPoints
 
-// "Zurück" in the results window's client area.
-inline const QPoint kResultsBack(176 + 40, 288 + 20);
+// "Zurück" in the results window and in the explanation window.
+inline const QPoint kResultsBack = twipsCentre(Form2Layout::Command1);
+inline const QPoint kExplanationBack = twipsCentre(Form3Layout::Command1);

@@ -4,9 +4,11 @@ using namespace MainWindowPoints;
 
 namespace {
 
-const QPoint kExplanationBack(152 + 48, 296 + 12);
 // The speed bar: its left arrow, its trough and its right arrow.
-const QList<QPoint> kSpeedBar{{432 + 5, 352 + 8}, {432 + 60, 352 + 8}, {432 + 155, 352 + 8}};
+const QRect kBar = twipsRect(Form1Layout::HScroll1);
+const QList<QPoint> kSpeedBar{{kBar.left() + 5, kBar.center().y()},
+                              {kBar.left() + 60, kBar.center().y()},
+                              {kBar.left() + 155, kBar.center().y()}};
 
 int scoreLines(const RealProgram& program) {
     return int(program.scoreFileContent().mid(program.templateContent().size()).count('\n'));

@@ -1,7 +1,4 @@
-#include "platform/ErrorReporter.h"
-#include "platform/Int16.h"
 #include "platform/NumberText.h"
-#include "support/Fakes.h"
 
 #include <QLocale>
 #include <QTest>
@@ -43,6 +40,7 @@ private slots:
         QCOMPARE(NumberText(value), text);
     }
 
+    // The number format of the time box and the trial counter.
     void plainNumberText_data() {
         QTest::addColumn<qint64>("value");
         QTest::addColumn<QString>("text");
@@ -55,58 +53,6 @@ private slots:
         QFETCH(qint64, value);
         QFETCH(QString, text);
         QCOMPARE(PlainNumberText(value), text);
-    }
-
-    // Leaving the 16-bit range on either end is a run-time error, not a wrap-around.
-    void int16Overflow() {
-        QCOMPARE(Int16::add(32766, 1), qint16(32767));
-        QCOMPARE(Int16::sub(-32767, 1), qint16(-32768));
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, Int16::add(32767, 1));
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, Int16::sub(-32768, 1));
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, Int16::fromWide(40000));
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, Int16::fromWide(-32769));
-        try {
-            Int16::add(32000, 1000);
-            QFAIL("no overflow error");
-        } catch (const RuntimeError& error) {
-            QCOMPARE(error.message(), QStringLiteral("Laufzeitfehler: Überlauf"));
-        }
-    }
-
-    void roundHalfToEven_data() {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<int>("rounded");
-        QTest::newRow("0.5 down to even") << 0.5 << 0;
-        QTest::newRow("1.5 up to even") << 1.5 << 2;
-        QTest::newRow("2.5 down to even") << 2.5 << 2;
-        QTest::newRow("-2.5 to even") << -2.5 << -2;
-        QTest::newRow("below half") << 349.49 << 349;
-        QTest::newRow("upper limit") << 32767.4 << 32767;
-    }
-    void roundHalfToEven() {
-        QFETCH(double, value);
-        QFETCH(int, rounded);
-        QCOMPARE(Int16::roundFromDouble(value), qint16(rounded));
-    }
-    void roundOutOfRange() {
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, Int16::roundFromDouble(32767.5));
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, Int16::roundFromDouble(qQNaN()));
-    }
-
-    // A handler's error reaches the reporter once, and the rest of the handler does not run.
-    void guardedReportsAndStops() {
-        RecordingErrorReporter reporter;
-        bool after = false;
-        guarded(reporter, [&] {
-            Int16::add(32767, 1);
-            after = true;
-        });
-        QCOMPARE(reporter.messages, QStringList{QStringLiteral("Laufzeitfehler: Überlauf")});
-        QVERIFY(!after);
-
-        guarded(reporter, [&] { after = true; });
-        QVERIFY(after);
-        QCOMPARE(reporter.messages.size(), 1);
     }
 };
 

@@ -1,15 +1,14 @@
 #include "platform/X11KeyState.h"
+#include "support/XdoTool.h"
 
-#include <QProcess>
 #include <QTest>
 
 namespace {
 
-void xdotool(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitCode(), 0);
+void send(const QStringList& arguments) {
+    int exitCode = -1;
+    xdotool(arguments, &exitCode);
+    QCOMPARE(exitCode, 0);
 }
 
 // Reads until the state is not zero (the server may deliver a moment after xdotool ends).
@@ -33,18 +32,18 @@ private slots:
     void holdAndRelease() {
         X11KeyState keys;
         QCOMPARE(keys.asyncKeyState(kVkLeft), qint16(0));
-        xdotool({QStringLiteral("keydown"), QStringLiteral("Left")});
+        send({QStringLiteral("keydown"), QStringLiteral("Left")});
         QCOMPARE(firstChange(keys, kVkLeft), qint16(kKeyDown | kPressedSinceLastQuery));
         QCOMPARE(keys.asyncKeyState(kVkLeft), kKeyDown);
         QCOMPARE(keys.asyncKeyState(kVkRight), qint16(0));
-        xdotool({QStringLiteral("keyup"), QStringLiteral("Left")});
+        send({QStringLiteral("keyup"), QStringLiteral("Left")});
         QTRY_COMPARE(keys.asyncKeyState(kVkLeft), qint16(0));
     }
 
     // A press and release between two queries still leaves the pressed-since bit.
     void tapBetweenQueries() {
         X11KeyState keys;
-        xdotool({QStringLiteral("key"), QStringLiteral("Right")});
+        send({QStringLiteral("key"), QStringLiteral("Right")});
         QCOMPARE(firstChange(keys, kVkRight), kPressedSinceLastQuery);
         QCOMPARE(keys.asyncKeyState(kVkRight), qint16(0));
     }
@@ -53,7 +52,7 @@ private slots:
     // the next query.
     void pressWhileIdleIsKept() {
         X11KeyState keys;
-        xdotool({QStringLiteral("key"), QStringLiteral("Left")});
+        send({QStringLiteral("key"), QStringLiteral("Left")});
         QTest::qWait(300);
         QCOMPARE(keys.asyncKeyState(kVkLeft), kPressedSinceLastQuery);
         QCOMPARE(keys.asyncKeyState(kVkLeft), qint16(0));
@@ -62,19 +61,19 @@ private slots:
     // Each key keeps its own pressed-since bit; other keys leave both alone.
     void keysAreSeparate() {
         X11KeyState keys;
-        xdotool({QStringLiteral("key"), QStringLiteral("Left"), QStringLiteral("a"),
-                 QStringLiteral("Up")});
+        send({QStringLiteral("key"), QStringLiteral("Left"), QStringLiteral("a"),
+              QStringLiteral("Up")});
         QCOMPARE(firstChange(keys, kVkLeft), kPressedSinceLastQuery);
         QCOMPARE(keys.asyncKeyState(kVkRight), qint16(0));
     }
 
     // A key already held when the program starts counts as down.
     void heldAtStart() {
-        xdotool({QStringLiteral("keydown"), QStringLiteral("Right")});
+        send({QStringLiteral("keydown"), QStringLiteral("Right")});
         QTest::qWait(100);
         X11KeyState keys;
         QCOMPARE(keys.asyncKeyState(kVkRight), kKeyDown);
-        xdotool({QStringLiteral("keyup"), QStringLiteral("Right")});
+        send({QStringLiteral("keyup"), QStringLiteral("Right")});
         QTRY_COMPARE(keys.asyncKeyState(kVkRight), qint16(0));
     }
 };

@@ -2,6 +2,7 @@
 #include "platform/RuntimeError.h"
 #include "platform/WindowsPaths.h"
 #include "storage/ScoreFile.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,51 +34,28 @@ const QByteArray kTemplate("Greifholm-Punkte\r\n");
 class TestScoreFile : public QObject {
     Q_OBJECT
 private:
-    QTemporaryDir* m_dir = nullptr;
+    TestEnvironment* m_env = nullptr;
     QString m_dataHome;
     QString m_workDir;
     QString m_scorePath;
 
-    WindowsPaths paths() const { return WindowsPaths(m_dataHome, m_workDir); }
+    WindowsPaths paths() const { return m_env->paths(); }
 
 private slots:
     void init() {
-        m_dir = new QTemporaryDir;
-        QVERIFY(m_dir->isValid());
-        m_dataHome = m_dir->filePath(QStringLiteral("data"));
-        m_workDir = m_dir->filePath(QStringLiteral("work"));
-        QVERIFY(QDir().mkpath(m_workDir));
-        m_scorePath = m_dataHome + QStringLiteral("/greifholm/c/Programme/spunkte.txt");
+        // The working directory holds kTemplate, unless a test says otherwise.
+        m_env = new TestEnvironment(kTemplate);
+        m_dataHome = m_env->dataHome();
+        m_workDir = m_env->workDir();
+        m_scorePath = m_env->scoreFile();
     }
     void cleanup() {
-        delete m_dir;
-        m_dir = nullptr;
-    }
-
-    // The Windows names map onto the user's data folder and the working directory.
-    void pathMapping_data() {
-        QTest::addColumn<QString>("windowsPath");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("score file") << "C:\\Programme\\spunkte.txt"
-                                    << "/home/u/.local/share/greifholm/c/Programme/spunkte.txt";
-        QTest::newRow("lower-case drive") << "c:\\x.txt"
-                                          << "/home/u/.local/share/greifholm/c/x.txt";
-        QTest::newRow("template") << ".\\spunkte.txt"
-                                  << "/work/dir/spunkte.txt";
-        QTest::newRow("plain relative") << "spunkte.txt"
-                                        << "/work/dir/spunkte.txt";
-    }
-    void pathMapping() {
-        QFETCH(QString, windowsPath);
-        QFETCH(QString, expected);
-        const WindowsPaths mapping(QStringLiteral("/home/u/.local/share"),
-                                   QStringLiteral("/work/dir"));
-        QCOMPARE(mapping.map(windowsPath), expected);
+        delete m_env;
+        m_env = nullptr;
     }
 
     // The first start creates the folder and installs the template.
     void missingFileGetsTemplate() {
-        writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
         ScoreFile::startupCheck(paths());
         QCOMPARE(readFile(m_scorePath), kTemplate);
         // No temporary file is left beside it, only the lock file.
@@ -98,7 +76,6 @@ private slots:
     void sizeThreshold() {
         QFETCH(QByteArray, existing);
         QFETCH(bool, replaced);
-        writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
         writeFile(m_scorePath, existing);
         ScoreFile::startupCheck(paths());
         QCOMPARE(readFile(m_scorePath), replaced ? kTemplate : existing);
@@ -106,6 +83,7 @@ private slots:
 
     // A short score file and no template: an error naming the template, the file untouched.
     void missingTemplateIsAnError() {
+        QVERIFY(QFile::remove(m_workDir + QStringLiteral("/spunkte.txt")));
         writeFile(m_scorePath, QByteArray(" 42\r\n"));
         try {
             ScoreFile::startupCheck(paths());
@@ -121,13 +99,12 @@ private slots:
 
     // A folder where the score file or its folder should be is an error, not a success.
     void folderInPlaceOfFile() {
-        writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
         QVERIFY(QDir().mkpath(m_scorePath));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, ScoreFile::startupCheck(paths()));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, ScoreFile::appendScore(m_scorePath, 100));
     }
+    // A file where the score file's folder should be: an error that names the folder.
     void fileInPlaceOfFolder() {
-        writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
         writeFile(m_dataHome + QStringLiteral("/greifholm/c/Programme"), "not a folder");
         try {
             ScoreFile::startupCheck(paths());
@@ -145,6 +122,7 @@ private slots:
         ScoreFile::appendScore(m_scorePath, 0);
         QCOMPARE(readFile(m_scorePath), kTemplate + QByteArray(" 227\r\n 0\r\n"));
     }
+    // A score file deleted during a series is created anew by the append.
     void appendCreatesMissingFile() {
         QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
         ScoreFile::appendScore(m_scorePath, 350);
@@ -178,8 +156,8 @@ private slots:
     // it): the append waits and lands in the new file instead of being renamed away.
     void appendWaitsForTheLock() {
         writeFile(m_scorePath, "");
-        const QString acquired = m_dir->filePath(QStringLiteral("acquired"));
-        const QString replacement = m_dir->filePath(QStringLiteral("replacement"));
+        const QString acquired = m_env->path(QStringLiteral("acquired"));
+        const QString replacement = m_env->path(QStringLiteral("replacement"));
         writeFile(replacement, kTemplate);
         QProcess holder;
         holder.start(QStringLiteral("flock"),
@@ -245,12 +223,12 @@ private slots:
         QFETCH(QString, setup);
         QFETCH(QString, expected);
         const QString templatePath = m_workDir + QStringLiteral("/spunkte.txt");
-        const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
+        const QString elsewhere = m_env->path(QStringLiteral("elsewhere"));
         QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
-        if (setup == QLatin1String("fifo template"))
+        if (setup == QLatin1String("fifo template")) {
+            QVERIFY(QFile::remove(templatePath));
             QCOMPARE(::mkfifo(QFile::encodeName(templatePath).constData(), 0600), 0);
-        else
-            writeFile(templatePath, kTemplate);
+        }
         if (setup == QLatin1String("fifo score"))
             QCOMPARE(::mkfifo(QFile::encodeName(m_scorePath).constData(), 0600), 0);
         if (setup == QLatin1String("device score"))
@@ -285,8 +263,7 @@ private slots:
     // A symlinked score file is written through: the template and the append reach its
     // target, and the link stays a link.
     void symlinkedScoreFileWrittenThrough() {
-        writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
-        const QString target = m_dir->filePath(QStringLiteral("elsewhere/spunkte.txt"));
+        const QString target = m_env->path(QStringLiteral("elsewhere/spunkte.txt"));
         writeFile(target, " 9\r\n");
         QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
         QVERIFY(QFile::link(target, m_scorePath));
@@ -299,7 +276,6 @@ private slots:
     // A template copy cut short by a signal leaves a hidden temporary file; the next start
     // removes it. The copy gets the permissions of any new file, not those of a temporary.
     void leftoversRemovedAndModeOfNewFile() {
-        writeFile(m_workDir + QStringLiteral("/spunkte.txt"), kTemplate);
         const QString leftover =
             QFileInfo(m_scorePath).absolutePath() + QStringLiteral("/.spunkte.txt.a1B2c3");
         writeFile(leftover, "Greif");
@@ -314,53 +290,15 @@ private slots:
 
     // Started from a folder without a template, the program takes the installed one.
     void installedTemplateWhenNoneInWorkingDirectory() {
-        const QString installed = m_dir->filePath(QStringLiteral("share/greifholm"));
-        writeFile(installed + QStringLiteral("/spunkte.txt"), kTemplate);
-        ScoreFile::startupCheck(WindowsPaths(
-            m_dataHome, m_workDir, {m_dir->filePath(QStringLiteral("nowhere")), installed}));
-        QCOMPARE(readFile(m_scorePath), kTemplate);
+        QVERIFY(QFile::remove(m_workDir + QStringLiteral("/spunkte.txt")));
+        const QString installed = m_env->path(QStringLiteral("share/greifholm"));
+        writeFile(installed + QStringLiteral("/spunkte.txt"), "Installierte Vorlage\r\n");
+        ScoreFile::startupCheck(WindowsPaths(m_dataHome, m_workDir,
+                                             {m_env->path(QStringLiteral("nowhere")), installed}));
+        QCOMPARE(readFile(m_scorePath), QByteArray("Installierte Vorlage\r\n"));
     }
 
-    // The data folder comes only from an absolute XDG_DATA_HOME or HOME; a folder name that
-    // is not UTF-8 is refused rather than silently renamed.
-    void dataFolderFromEnvironment_data() {
-        QTest::addColumn<QByteArray>("xdgDataHome");
-        QTest::addColumn<QByteArray>("home");
-        QTest::addColumn<QString>("expected"); // empty: refused
-        QTest::newRow("XDG_DATA_HOME")
-            << QByteArray("/x") << QByteArray("/h") << "/x/greifholm/c/Programme/spunkte.txt";
-        QTest::newRow("relative XDG_DATA_HOME ignored")
-            << QByteArray("rel") << QByteArray("/h")
-            << "/h/.local/share/greifholm/c/Programme/spunkte.txt";
-        QTest::newRow("neither set") << QByteArray() << QByteArray() << QString();
-        QTest::newRow("HOME not UTF-8") << QByteArray() << QByteArray("/h\xe4") << QString();
-    }
-    void dataFolderFromEnvironment() {
-        QFETCH(QByteArray, xdgDataHome);
-        QFETCH(QByteArray, home);
-        QFETCH(QString, expected);
-        const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
-        const QByteArray savedHome = qgetenv("HOME");
-        const auto set = [](const char* name, const QByteArray& value) {
-            if (value.isEmpty())
-                qunsetenv(name);
-            else
-                qputenv(name, value);
-        };
-        set("XDG_DATA_HOME", xdgDataHome);
-        set("HOME", home);
-        QString mapped;
-        try {
-            mapped = WindowsPaths::fromEnvironment().map(ScoreFile::kScoreFilePath);
-        } catch (const RuntimeError& error) {
-            mapped.clear();
-            QVERIFY2(error.message().contains(QStringLiteral("HOME")), qPrintable(error.message()));
-        }
-        set("XDG_DATA_HOME", savedXdg);
-        set("HOME", savedHome);
-        QCOMPARE(mapped, expected);
-    }
-
+    // Every errno has a German cause.
     void causeTexts() {
         QCOMPARE(Files::causeText(ENOENT), QStringLiteral("Datei oder Verzeichnis nicht gefunden"));
         QCOMPARE(Files::causeText(ENOSPC), QStringLiteral("Kein Speicherplatz mehr auf dem Gerät"));

@@ -107,9 +107,15 @@ private:
     float m_step;
 };
 
+// Records the message; since a reporter must not return, it then throws Reported, which
+// the test catches where the real reporter would have ended the program.
 class RecordingErrorReporter final : public ErrorReporter {
 public:
-    void reportFatal(const QString& message) override { messages << message; }
+    struct Reported {};
+    [[noreturn]] void reportFatal(const QString& message) override {
+        messages << message;
+        throw Reported{};
+    }
     QStringList messages;
 };
 

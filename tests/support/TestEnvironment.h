@@ -16,6 +16,8 @@ public:
         if (templateFile.open(QIODevice::WriteOnly))
             templateFile.write(templateContent);
     }
+    // A path of the test's own, beside the data folder and the working directory.
+    QString path(const QString& name) const { return m_dir.filePath(name); }
     QString dataHome() const { return m_dir.filePath(QStringLiteral("data")); }
     QString workDir() const { return m_dir.filePath(QStringLiteral("work")); }
     QString scoreFile() const {

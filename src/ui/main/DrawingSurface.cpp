@@ -10,7 +10,7 @@ DrawingSurface::DrawingSurface(int widthTwips, int heightTwips, qreal devicePixe
     : m_widthTwips(float(widthTwips))
     , m_heightTwips(float(heightTwips))
     , m_devicePixelRatio(devicePixelRatio)
-    , m_deviceScale(devicePixelRatio / kTwipsPerPixel)
+    , m_deviceScale(devicePixelRatio / double(kTwipsPerPixel))
     , m_background(background)
     , m_foreground(foreground)
     , m_image(int(std::lround(widthTwips * m_deviceScale)),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Twips.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPainter>
@@ -37,8 +39,6 @@ public:
 
     // The device pixel that a point in twips falls on.
     QPoint toDevice(float x, float y) const;
-
-    static constexpr double kTwipsPerPixel = 15.0;
 
 private:
     void fill(const QRect& deviceRect, const QColor& colour);

@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "Form1Layout.h"
 #include "StickBox.h"
 #include "app/Module1.h"
 #include "platform/X11WindowPainter.h"
@@ -20,28 +21,14 @@
 namespace {
 
 const QColor kWindowColour(192, 192, 255);
-const QColor kBlack(0, 0, 0);
-const QColor kCreditColour(0, 0, 64);
 constexpr int kTimerIntervalMs = 2000;
 constexpr int kInitialSpeed = 1000;
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
-                  const QFont& font, const QColor& textColour, bool wrap = false) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(geometry);
-    label->setFont(font);
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label->setWordWrap(wrap);
-    setColours(label, kWindowColour, textColour);
-    return label;
-}
-
 StickBox* makeStickBox(QWidget* parent, const char* name, const QRect& twips,
                        X11WindowPainter* painter) {
-    auto* box = new StickBox(twips, painter, parent);
+    auto* box = new StickBox(twips.size(), painter, parent);
     box->setObjectName(QLatin1String(name));
-    box->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    box->setGeometry(twipsRect(twips));
     return box;
 }
 
@@ -71,51 +58,53 @@ Form3* Form1::explanationWindow() const {
 }
 
 void Form1::buildLayout() {
+    using namespace Form1Layout;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Greifholm-Programm"));
     setWindowColour(this, kWindowColour);
-    // The controls are laid out for the maximised window and reach past the design width
-    // of 9930 twips; restored, the window still shows all of them, the right stick box too.
-    resize(twipsRect(0, 0, 12855, 10665).size());
+    resize(twipsSize(kNormalClient));
     // The window's own font, which the credit line uses: the system's default face, not
     // whatever a minimal system falls back to.
     setFont(layoutFont(QStringLiteral("MS Sans Serif"), 8.25));
 
     const QFont sans975 = layoutFont(QStringLiteral("MS Sans Serif"), 9.75);
     const QFont sans975Bold = layoutFont(QStringLiteral("MS Sans Serif"), 9.75, true);
+    const auto onWindow = [](const QFont& font, const QColor& text, bool wrap = false) {
+        return LabelStyle{font, kWindowColour, text, Qt::AlignHCenter, wrap};
+    };
 
     // The keys are read from X, so the windows are there too; only the tests' offscreen
     // platform has none.
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
         m_painter = std::make_unique<X11WindowPainter>();
-    Picture1 = makeStickBox(this, "Picture1", QRect(9000, 360, 3855, 9495), m_painter.get());
+    Picture1 = makeStickBox(this, "Picture1", Form1Layout::Picture1, m_painter.get());
     Command1 =
-        makeButton(this, "Command1", QStringLiteral("Start"), twipsRect(7080, 600, 1455, 495));
+        makeButton(this, "Command1", QStringLiteral("Start"), twipsRect(Form1Layout::Command1));
     Command2 =
-        makeButton(this, "Command2", QStringLiteral("Ende"), twipsRect(7080, 1320, 1455, 495));
-    Picture2 = makeStickBox(this, "Picture2", QRect(2520, 360, 3855, 9495), m_painter.get());
+        makeButton(this, "Command2", QStringLiteral("Ende"), twipsRect(Form1Layout::Command2));
+    Picture2 = makeStickBox(this, "Picture2", Form1Layout::Picture2, m_painter.get());
     Label1 =
-        makeLabel(this, "Label1", QStringLiteral("10 Versuche"), twipsRect(7080, 2160, 1455, 735),
-                  layoutFont(QStringLiteral("Arial"), 14.25), kBlack, true);
+        makeLabel(this, "Label1", QStringLiteral("10 Versuche"), twipsRect(Form1Layout::Label1),
+                  onWindow(layoutFont(QStringLiteral("Arial"), 14.25), kBlack, true));
 
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(twipsRect(7320, 4080, 735, 405));
+    Text1->setGeometry(twipsRect(Form1Layout::Text1));
     Text1->setFont(layoutFont(QStringLiteral("MS Sans Serif"), 12));
     Text1->setAlignment(Qt::AlignCenter);
     setColours(Text1, kWindowColour, kBlack);
 
     Label2 = makeLabel(this, "Label2", QStringLiteral("Benötigte Zeit in 1/1000 Sekunden"),
-                       twipsRect(6720, 3480, 2055, 495), sans975Bold, kBlack, true);
+                       twipsRect(Form1Layout::Label2), onWindow(sans975Bold, kBlack, true));
     Command3 =
-        makeButton(this, "Command3", QStringLiteral("Erklärung"), twipsRect(7080, 9480, 1455, 375));
+        makeButton(this, "Command3", QStringLiteral("Erklärung"), twipsRect(Form1Layout::Command3));
     Label3 = makeLabel(this, "Label3",
                        QStringLiteral("Greifholm – ein Reaktionstest mit fallenden Stäben"),
-                       twipsRect(4920, 10320, 5415, 255), font(), kCreditColour);
+                       twipsRect(Form1Layout::Label3), onWindow(font(), kDarkBlue));
 
     HScroll1 = new QScrollBar(Qt::Horizontal, this);
     HScroll1->setObjectName(QStringLiteral("HScroll1"));
-    HScroll1->setGeometry(twipsRect(6480, 5280, 2415, 255));
+    HScroll1->setGeometry(twipsRect(Form1Layout::HScroll1));
     HScroll1->setRange(10, 10000);
     HScroll1->setSingleStep(10);
     HScroll1->setPageStep(100);
@@ -123,9 +112,9 @@ void Form1::buildLayout() {
     HScroll1->setFocusPolicy(Qt::StrongFocus);
 
     Label4 = makeLabel(this, "Label4", QStringLiteral("< schneller --  langsamer >"),
-                       twipsRect(6480, 5520, 2415, 255), sans975, kBlack);
+                       twipsRect(Form1Layout::Label4), onWindow(sans975, kBlack));
     Label5 = makeLabel(this, "Label5", QStringLiteral("Stabgeschwindigkeit"),
-                       twipsRect(6480, 5040, 2415, 255), sans975Bold, kBlack);
+                       twipsRect(Form1Layout::Label5), onWindow(sans975Bold, kBlack));
     // The speed bar overlaps both labels and is drawn over them.
     HScroll1->raise();
 

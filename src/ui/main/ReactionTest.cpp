@@ -1,11 +1,11 @@
 #include "ReactionTest.h"
 
+#include "ChooseDrop.h"
 #include "StickDrawing.h"
+#include "TrialTiming.h"
 #include "app/Module1.h"
 #include "platform/Int16.h"
 #include "platform/NumberText.h"
-
-#include <cmath>
 
 namespace {
 
@@ -14,12 +14,6 @@ int virtualKeyOf(StickSide side) {
 }
 
 } // namespace
-
-int chooseDropValue(RandomSource& random, TimeOfDay& timeOfDay) {
-    random.reseed(timeOfDay.secondsSinceMidnight());
-    const float r = random.next();
-    return int(std::floor(r * 3.0f)) + 1;
-}
 
 ReactionTest::ReactionTest(Module1& module, const Platform& platform, TrialView& view)
     : m_module(module)

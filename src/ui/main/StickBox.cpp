@@ -14,10 +14,10 @@ const QColor kBoxForeground(0, 0, 0);
 
 } // namespace
 
-StickBox::StickBox(const QRect& geometryTwips, X11WindowPainter* painter, QWidget* parent)
+StickBox::StickBox(const QSize& sizeTwips, X11WindowPainter* painter, QWidget* parent)
     : QWidget(parent)
-    , m_surface(geometryTwips.width(), geometryTwips.height(), parent->devicePixelRatioF(),
-                kBoxBackground, kBoxForeground)
+    , m_surface(sizeTwips.width(), sizeTwips.height(), parent->devicePixelRatioF(), kBoxBackground,
+                kBoxForeground)
     , m_painter(painter) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);

@@ -13,7 +13,7 @@ class StickBox final : public QWidget {
 public:
     // With a painter, what changed goes straight onto the window's X window; without one
     // (other platforms, or a window the painter cannot draw on), through a Qt repaint.
-    StickBox(const QRect& geometryTwips, X11WindowPainter* painter, QWidget* parent);
+    StickBox(const QSize& sizeTwips, X11WindowPainter* painter, QWidget* parent);
 
     DrawingSurface& surface() { return m_surface; }
     // Puts what changed in the picture on screen now, without the event loop.

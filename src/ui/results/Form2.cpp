@@ -1,5 +1,6 @@
 #include "Form2.h"
 
+#include "Form2Layout.h"
 #include "Scoring.h"
 #include "app/Module1.h"
 #include "platform/WindowsPaths.h"
@@ -23,19 +24,16 @@ Form2::Form2(Module1& module, const WindowsPaths& paths, QWidget* parent)
     setWindowTitle(QStringLiteral("Ergebnis-Greifholmtest"));
     setWindowColour(this, kWindowColour);
 
-    Label1 = new QLabel(QStringLiteral("Auswertung"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twipsRect(2400, 240, 1815, 375));
-    Label1->setFont(layoutFont(QStringLiteral("Arial"), 15.75, true));
-    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    setColours(Label1, kWindowColour, QColor(0, 0, 64));
+    Label1 = makeLabel(
+        this, "Label1", QStringLiteral("Auswertung"), twipsRect(Form2Layout::Label1),
+        LabelStyle{layoutFont(QStringLiteral("Arial"), 15.75, true), kWindowColour, kDarkBlue});
 
     Command1 =
-        makeButton(this, "Command1", QStringLiteral("Zurück"), twipsRect(2640, 4320, 1215, 615));
+        makeButton(this, "Command1", QStringLiteral("Zurück"), twipsRect(Form2Layout::Command1));
 
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
-    List1->setGeometry(twipsRect(360, 720, 5985, 3300));
+    List1->setGeometry(twipsRect(Form2Layout::List1));
     List1->setFont(layoutFont(QStringLiteral("Arial"), 12));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setSortingEnabled(false);
@@ -45,7 +43,7 @@ Form2::Form2(Module1& module, const WindowsPaths& paths, QWidget* parent)
     setTabOrder(Command1, List1);
 
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
-    centreOnScreen(this, twipsRect(0, 0, 6630, 5085).size());
+    centreOnScreen(this, twipsSize(Form2Layout::kClient));
 }
 
 void Form2::showSeries() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Module1.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -8,7 +10,7 @@
 // How a series of ten trial times becomes the results list, the total and the score.
 namespace Scoring {
 
-using Times = std::array<qint16, 10>;
+using Times = std::array<qint16, Module1::kTrialsPerSeries>;
 
 // "1. Versuch:  245 1/1000 s" and so on, one item per trial.
 QStringList trialItems(const Times& times);

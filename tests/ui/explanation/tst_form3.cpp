@@ -5,7 +5,7 @@
 
 namespace {
 const QColor kWindow(255, 255, 192);
-const QColor kBlack(0, 0, 0);
+const QColor kBlackText(0, 0, 0);
 } // namespace
 
 class TestForm3 : public QObject {
@@ -19,7 +19,7 @@ private slots:
         QTest::newRow("Label1") << "Label1" << ControlRow{"QLabel",    {360, 120, 5295, 375},
                                                           "Erklärung", arial,
                                                           15.75,       false,
-                                                          kWindow,     kBlack};
+                                                          kWindow,     kBlackText};
         QTest::newRow("Label2")
             << "Label2"
             << ControlRow{
@@ -33,7 +33,7 @@ private slots:
                    12,
                    false,
                    kWindow,
-                   kBlack};
+                   kBlackText};
         QTest::newRow("Label3")
             << "Label3"
             << ControlRow{
@@ -46,7 +46,7 @@ private slots:
                    12,
                    false,
                    kWindow,
-                   kBlack};
+                   kBlackText};
         QTest::newRow("Command1")
             << "Command1"
             << ControlRow{"QPushButton", {2280, 4440, 1455, 375}, "Zurück", arial, 12};
@@ -58,6 +58,7 @@ private slots:
         checkControl(&form, name, row);
     }
 
+    // The window's title, size and colour.
     void window() {
         Form3 form;
         QCOMPARE(form.windowTitle(), QStringLiteral("Greifholm-Erklärung"));

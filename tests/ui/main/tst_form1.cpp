@@ -4,6 +4,7 @@
 #include "support/TestEnvironment.h"
 #include "ui/explanation/Form3.h"
 #include "ui/main/Form1.h"
+#include "ui/main/TrialTiming.h"
 #include "ui/results/Form2.h"
 
 #include <QCloseEvent>
@@ -15,7 +16,7 @@
 namespace {
 
 const QColor kWindow(192, 192, 255);
-const QColor kBlack(0, 0, 0);
+const QColor kBlackText(0, 0, 0);
 constexpr int kBaseline = kBaselineReads;
 
 } // namespace
@@ -93,11 +94,11 @@ private slots:
         QTest::newRow("Label1") << "Label1" << ControlRow{"QLabel",      {7080, 2160, 1455, 735},
                                                           "10 Versuche", arial,
                                                           14.25,         false,
-                                                          kWindow,       kBlack};
+                                                          kWindow,       kBlackText};
         QTest::newRow("Text1") << "Text1" << ControlRow{"QLineEdit", {7320, 4080, 735, 405},
                                                         "",          sans,
                                                         12,          false,
-                                                        kWindow,     kBlack};
+                                                        kWindow,     kBlackText};
         QTest::newRow("Label2") << "Label2" << ControlRow{"QLabel",
                                                           {6720, 3480, 2055, 495},
                                                           "Benötigte Zeit in 1/1000 Sekunden",
@@ -105,7 +106,7 @@ private slots:
                                                           9.75,
                                                           true,
                                                           kWindow,
-                                                          kBlack};
+                                                          kBlackText};
         QTest::newRow("Command3")
             << "Command3"
             << ControlRow{"QPushButton", {7080, 9480, 1455, 375}, "Erklärung", arial, 12};

@@ -24,7 +24,29 @@ QStringList itemsOf(Form2& form) {
 
 class TestForm2 : public QObject {
     Q_OBJECT
+private:
+    // Each test's own data folder with the score file's folder in place, and the window.
+    Module1* m_module = nullptr;
+    TestEnvironment* m_env = nullptr;
+    WindowsPaths* m_paths = nullptr;
+    Form2* m_form = nullptr;
+
 private slots:
+    void init() {
+        m_module = new Module1;
+        m_env = new TestEnvironment;
+        m_paths = new WindowsPaths(m_env->paths());
+        QDir().mkpath(QFileInfo(m_env->scoreFile()).absolutePath());
+        m_form = new Form2(*m_module, *m_paths);
+    }
+    void cleanup() {
+        delete m_form;
+        delete m_paths;
+        delete m_env;
+        delete m_module;
+    }
+
+    // The results window's controls as laid out.
     void layout_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<ControlRow>("row");
@@ -41,40 +63,27 @@ private slots:
             << ControlRow{"QListWidget",         {360, 720, 5985, 3300}, "", arial, 12, false,
                           QColor(255, 255, 255), QColor(0, 0, 128)};
     }
-    // The results window's controls as laid out.
     void layout() {
         QFETCH(QString, name);
         QFETCH(ControlRow, row);
-        Module1 module;
-        TestEnvironment env;
-        const WindowsPaths paths = env.paths();
-        Form2 form(module, paths);
-        checkControl(&form, name, row);
+        checkControl(m_form, name, row);
     }
 
+    // The window's title, size, colour, tab order, and an empty list before any series.
     void window() {
-        Module1 module;
-        TestEnvironment env;
-        const WindowsPaths paths = env.paths();
-        Form2 form(module, paths);
-        QCOMPARE(form.windowTitle(), QStringLiteral("Ergebnis-Greifholmtest"));
-        QCOMPARE(form.size(), QSize(442, 339));
-        QCOMPARE(form.palette().color(QPalette::Window), kWindow);
-        QCOMPARE(tabOrderOf(&form, {"Label1", "Command1", "List1"}),
+        QCOMPARE(m_form->windowTitle(), QStringLiteral("Ergebnis-Greifholmtest"));
+        QCOMPARE(m_form->size(), QSize(442, 339));
+        QCOMPARE(m_form->palette().color(QPalette::Window), kWindow);
+        QCOMPARE(tabOrderOf(m_form, {"Label1", "Command1", "List1"}),
                  QStringList({"Label1", "Command1", "List1"}));
-        QVERIFY(form.findChild<QListWidget*>(QStringLiteral("List1"))->count() == 0);
+        QVERIFY(m_form->findChild<QListWidget*>(QStringLiteral("List1"))->count() == 0);
     }
 
     // The twelve items of one series, its score appended; the next series replaces them.
     void itemsAndScoreLines() {
-        Module1 module;
-        module.TrialTimes = {245, 300, 180, 220, 260, 199, 201, 310, 150, 275};
-        TestEnvironment env;
-        const WindowsPaths paths = env.paths();
-        QDir().mkpath(QFileInfo(env.scoreFile()).absolutePath());
-        Form2 form(module, paths);
+        m_module->TrialTimes = {245, 300, 180, 220, 260, 199, 201, 310, 150, 275};
 
-        form.showSeries();
+        m_form->showSeries();
         const QStringList expected{
             "1. Versuch:  245 1/1000 s",
             "2. Versuch:  300 1/1000 s",
@@ -89,52 +98,42 @@ private slots:
             "Die benötigte Gesamtzeit beträgt:  2.34 Sekunden",
             "Die Gesamtpunktzahl beträgt:       283",
         };
-        QCOMPARE(itemsOf(form), expected);
-        QCOMPARE(form.totalTime(), qint16(2340));
-        QCOMPARE(form.points(), qint16(283));
-        QVERIFY(form.isVisible());
-        QCOMPARE(env.scoreFileContent(), QByteArray(" 283\r\n"));
+        QCOMPARE(itemsOf(*m_form), expected);
+        QCOMPARE(m_form->totalTime(), qint16(2340));
+        QCOMPARE(m_form->points(), qint16(283));
+        QVERIFY(m_form->isVisible());
+        QCOMPARE(m_env->scoreFileContent(), QByteArray(" 283\r\n"));
 
-        module.TrialTimes.fill(800);
-        form.showSeries();
-        const QStringList items = itemsOf(form);
+        m_module->TrialTimes.fill(800);
+        m_form->showSeries();
+        const QStringList items = itemsOf(*m_form);
         QCOMPARE(items.size(), 12);
         QCOMPARE(items[0], QStringLiteral("1. Versuch:  800 1/1000 s"));
         QCOMPARE(items[10], QStringLiteral("Die benötigte Gesamtzeit beträgt:  8 Sekunden"));
         QCOMPARE(items[11], QStringLiteral("Die Gesamtpunktzahl beträgt:       0"));
-        QCOMPARE(env.scoreFileContent(), QByteArray(" 283\r\n 0\r\n"));
+        QCOMPARE(m_env->scoreFileContent(), QByteArray(" 283\r\n 0\r\n"));
     }
 
     // An overflowing series is an error and saves nothing.
     void overflowSavesNothing() {
-        Module1 module;
-        module.TrialTimes.fill(3300);
-        TestEnvironment env;
-        const WindowsPaths paths = env.paths();
-        QDir().mkpath(QFileInfo(env.scoreFile()).absolutePath());
-        Form2 form(module, paths);
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, form.showSeries());
-        QCOMPARE(env.scoreFileContent(), QByteArray());
+        m_module->TrialTimes.fill(3300);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, m_form->showSeries());
+        QCOMPARE(m_env->scoreFileContent(), QByteArray());
     }
 
     // "Zurück" and the close control both hand back to the main window.
     void returnPaths() {
-        Module1 module;
-        TestEnvironment env;
-        const WindowsPaths paths = env.paths();
-        QDir().mkpath(QFileInfo(env.scoreFile()).absolutePath());
-        Form2 form(module, paths);
-        QSignalSpy returned(&form, &Form2::returned);
+        QSignalSpy returned(m_form, &Form2::returned);
 
-        form.showSeries();
-        form.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        m_form->showSeries();
+        m_form->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
         QCOMPARE(returned.count(), 1);
-        QVERIFY(!form.isVisible());
+        QVERIFY(!m_form->isVisible());
 
-        form.showSeries();
-        QVERIFY(form.close());
+        m_form->showSeries();
+        QVERIFY(m_form->close());
         QCOMPARE(returned.count(), 2);
-        QVERIFY(!form.isVisible());
+        QVERIFY(!m_form->isVisible());
     }
 };
 

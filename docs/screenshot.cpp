@@ -2,6 +2,9 @@
 //   screenshot FILE.png [WINDOW_ID [--falling]]
 // With --falling it waits (up to a minute) until a stick of the main window is half-way down
 // its box, and saves that moment.
+#include "ui/Twips.h"
+#include "ui/main/Form1Layout.h"
+
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
@@ -15,9 +18,12 @@ namespace {
 bool stickHalfDown(const QImage& window) {
     const QColor red(255, 0, 0);
     const QColor white(255, 255, 255);
-    for (const int boxLeft : {168, 600}) {
-        const int x = boxLeft + 138;
-        if (window.pixelColor(x, 24 + 300) == red && window.pixelColor(x, 24 + 600) == white)
+    for (const QRect& twips : {Form1Layout::Picture1, Form1Layout::Picture2}) {
+        const QRect box = twipsRect(twips);
+        // Right of the marks, inside the stick; half-way and near the bottom of the box.
+        const int x = box.left() + box.width() / 2 + 10;
+        if (window.pixelColor(x, box.top() + 300) == red &&
+            window.pixelColor(x, box.top() + 600) == white)
             return true;
     }
     return false;

@@ -1,11 +1,14 @@
 #include "app/Module1.h"
 #include "platform/Random.h"
 #include "support/Fakes.h"
+#include "ui/main/ChooseDrop.h"
 #include "ui/main/ReactionTest.h"
 #include "ui/main/StickDrawing.h"
+#include "ui/main/TrialTiming.h"
 
 #include <QTest>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -59,7 +62,8 @@ constexpr int kBaseline = kBaselineReads;
 
 } // namespace
 
-class TestDropTrial : public QObject {
+// The series and its drop trials with an injected clock, key state, pause and random numbers.
+class TestReactionTest : public QObject {
     Q_OBJECT
 private:
     FakePlatform* m_fakes = nullptr;
@@ -146,34 +150,36 @@ private slots:
         QCOMPARE(m_test->speedSetting(), speed);
     }
 
-    // The other arrow key does not stop the fall.
-    void otherKeyIgnored() {
-        m_fakes->keys.setScript([](int key, int) -> qint16 {
-            return key == kVkLeft ? qint16(kKeyDown | kPressedSinceLastQuery) : 0;
-        });
+    // Which key states end a trial on the right side, and at which poll. Rows give the key
+    // state as a script of (key, read number); the trial only ever reads the right arrow.
+    void keyScriptsEndTrial_data() {
+        QTest::addColumn<int>("script");
+        QTest::addColumn<int>("polls"); // frames polled, the ending poll included
+        QTest::newRow("other arrow held: falls to the bottom") << 0 << 10398 + 1;
+        // Down before the drop, so down is the baseline; the release is the change.
+        QTest::newRow("held key released at frame 40") << 1 << 40;
+        // The pressed-since bit of a press between drops is used up by the baseline reads.
+        QTest::newRow("press between drops absorbed") << 2 << 10398 + 1;
+        QTest::newRow("pressed at frame 200") << 3 << 200;
+    }
+    void keyScriptsEndTrial() {
+        QFETCH(int, script);
+        QFETCH(int, polls);
+        const auto down = qint16(kKeyDown | kPressedSinceLastQuery);
+        const std::function<qint16(int, int)> scripts[] = {
+            [=](int key, int) { return key == kVkLeft ? down : qint16(0); },
+            [=](int, int read) -> qint16 {
+                if (read == 0)
+                    return down;
+                return read < kBaseline + 40 - 1 ? kKeyDown : 0;
+            },
+            [](int, int read) { return read == 0 ? kPressedSinceLastQuery : qint16(0); },
+            [=](int, int read) { return read == kBaseline + 200 - 1 ? down : qint16(0); },
+        };
+        m_fakes->keys.setScript(scripts[script]);
         m_test->DropStick(StickSide::Right);
-        QCOMPARE(m_fakes->keys.readCount(kVkRight), kBaseline + 10398 + 1);
+        QCOMPARE(m_fakes->keys.readCount(kVkRight), kBaseline + polls);
         QCOMPARE(m_fakes->keys.readCount(kVkLeft), 0);
-    }
-
-    // A key held before the drop is the baseline; releasing it ends the trial.
-    void releaseOfHeldKeyEnds() {
-        const int releaseFrame = 40;
-        m_fakes->keys.setScript([](int, int read) -> qint16 {
-            if (read == 0)
-                return qint16(kKeyDown | kPressedSinceLastQuery);
-            return read < kBaseline + releaseFrame - 1 ? kKeyDown : 0;
-        });
-        m_test->DropStick(StickSide::Right);
-        QCOMPARE(m_fakes->keys.readCount(kVkRight), kBaseline + releaseFrame);
-    }
-
-    // A press between two drops is used up by the baseline reads.
-    void pressBetweenDropsAbsorbed() {
-        m_fakes->keys.setScript(
-            [](int, int read) -> qint16 { return read == 0 ? kPressedSinceLastQuery : 0; });
-        m_test->DropStick(StickSide::Right);
-        QCOMPARE(m_fakes->keys.readCount(kVkRight), kBaseline + 10398 + 1);
     }
 
     // Frame t starts no earlier than start + (t - 1) × 100 µs; a late frame is drawn at once
@@ -288,6 +294,7 @@ private slots:
         QCOMPARE(m_view->rightScreen, m_view->right.image());
         QCOMPARE(m_view->rightScreen.pixel(145, kRowBelowRest), qRgb(255, 0, 0));
     }
+    // 32767 ms is the longest time the table holds.
     void longestTrialFits() {
         pressAtFrame(kVkRight, 1, 32767);
         m_test->DropStick(StickSide::Right);
@@ -357,5 +364,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDropTrial)
-#include "tst_droptrial.moc"
+QTEST_GUILESS_MAIN(TestReactionTest)
+#include "tst_reactiontest.moc"

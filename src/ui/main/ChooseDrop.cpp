@@ -1,0 +1,10 @@
+#include "ChooseDrop.h"
+
+#include <cmath>
+
+int chooseDropValue(RandomSource& random, TimeOfDay& timeOfDay) {
+    random.reseed(timeOfDay.secondsSinceMidnight());
+    const float r = random.next();
+    // In single precision, as the choice always was.
+    return int(std::floor(r * 3.0f)) + 1;
+}

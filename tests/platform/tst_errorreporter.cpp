@@ -1,0 +1,50 @@
+#include "platform/ErrorReporter.h"
+#include "platform/Int16.h"
+#include "support/Fakes.h"
+
+#include <QTest>
+#include <stdexcept>
+
+// How an event handler's error reaches the reporter that ends the program.
+class TestErrorReporter : public QObject {
+    Q_OBJECT
+private slots:
+    // A handler's error reaches the reporter once, and the rest of the handler does not run.
+    void guardedReportsAndStops() {
+        RecordingErrorReporter reporter;
+        bool after = false;
+        QVERIFY_THROWS_EXCEPTION(RecordingErrorReporter::Reported, guarded(reporter, [&] {
+                                     Int16::add(32767, 1);
+                                     after = true;
+                                 }));
+        QCOMPARE(reporter.messages, QStringList{QStringLiteral("Laufzeitfehler: Überlauf")});
+        QVERIFY(!after);
+
+        guarded(reporter, [&] { after = true; });
+        QVERIFY(after);
+        QCOMPARE(reporter.messages.size(), 1);
+    }
+
+    // What the standard library throws is reported too: nothing but the reporter ends the
+    // program, and no exception unwinds through Qt's event loop.
+    void guardedReportsStandardExceptions_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("memory") << 0 << "Laufzeitfehler: Nicht genügend Arbeitsspeicher";
+        QTest::newRow("other") << 1 << "Laufzeitfehler: kaputt";
+    }
+    void guardedReportsStandardExceptions() {
+        QFETCH(int, kind);
+        QFETCH(QString, message);
+        RecordingErrorReporter reporter;
+        QVERIFY_THROWS_EXCEPTION(RecordingErrorReporter::Reported, guarded(reporter, [&] {
+                                     if (kind == 0)
+                                         throw std::bad_alloc();
+                                     throw std::runtime_error("kaputt");
+                                 }));
+        QCOMPARE(reporter.messages, QStringList{message});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestErrorReporter)
+#include "tst_errorreporter.moc"
