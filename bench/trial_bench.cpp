@@ -30,7 +30,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <pthread.h>
 #include <random>
+#include <sched.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -144,6 +146,20 @@ void measureFrameCost(ReactionTest& test, RecordingKeys& keys, PacingClock& cloc
     print("frame_cost_p99_us", percentile(costs, 99), "us");
 }
 
+// Keeps the calling thread on one core (where the machine has it); -1 lets it run on all.
+void pinToCore(int core) {
+    const int cores = int(std::thread::hardware_concurrency());
+    if (core >= cores)
+        return;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    for (int c = 0; c < cores; ++c) {
+        if (core < 0 || c == core)
+            CPU_SET(c, &set);
+    }
+    pthread_setaffinity_np(pthread_self(), sizeof set, &set);
+}
+
 // A second X client that watches one pixel column of the left stick box on the screen: a
 // pixel inside the resting stick and the first pixel row below the stick's rest position.
 class ScreenWatcher {
@@ -224,7 +240,14 @@ void measureOnset(QWidget& box, ReactionTest& test, RecordingKeys& keys, SteadyC
         keys.reset();
         std::atomic<bool> stop{false};
         std::vector<ScreenWatcher::Sample> samples;
-        std::thread watching([&] { samples = watcher.watchUntil(stop, clock); });
+        // The watcher stands in for the display, which takes no CPU from the program: it gets
+        // a core of its own, the trial's busy wait the other, and the X server whichever is
+        // free, as on a user's machine.
+        std::thread watching([&] {
+            pinToCore(1);
+            samples = watcher.watchUntil(stop, clock);
+        });
+        pinToCore(0);
         usleep(20'000); // the watcher is polling before the trial begins
         test.DropStick(StickSide::Left);
         stop.store(true);
@@ -247,6 +270,7 @@ void measureOnset(QWidget& box, ReactionTest& test, RecordingKeys& keys, SteadyC
             }
         }
     }
+    pinToCore(-1);
     if (onsets.size() != size_t(kFalls))
         std::printf("# the row below rest was seen red in %zu of %d falls\n", onsets.size(),
                     kFalls);
