@@ -5,6 +5,7 @@
 #include "platform/MessageBoxErrorReporter.h"
 #include "platform/Random.h"
 #include "platform/Sleeper.h"
+#include "platform/TimeOfDay.h"
 #include "platform/WindowsPaths.h"
 #include "platform/X11KeyState.h"
 #include "ui/Layout.h"
@@ -76,7 +77,6 @@ int runGreifholm(int /*argc*/, char** argv) {
     // windows go there too, whatever platform the environment asks Qt for.
     const QString problem = x11Problem();
     if (!problem.isEmpty()) {
-        MessageBoxErrorReporter errors;
         const char* platform = platformForMessage();
         if (!platform) {
             std::fprintf(stderr, "greifholm: %s\n", problem.toLocal8Bit().constData());
@@ -86,7 +86,7 @@ int runGreifholm(int /*argc*/, char** argv) {
         QApplication app(qtArgc, qtArgv);
         QTranslator qtTexts;
         installGermanQtTexts(qtTexts);
-        errors.reportFatal(problem);
+        MessageBoxErrorReporter().reportFatal(problem);
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
 

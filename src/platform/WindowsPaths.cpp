@@ -53,9 +53,11 @@ QString workingDirectory() {
 QStringList installedDataFolders() {
     QStringList folders;
     // Run from the build tree: its data/ lies beside the folder of the executable.
-    const QDir buildTree(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
-    if (QCoreApplication::instance() && buildTree.exists(QStringLiteral("CMakeCache.txt")))
-        folders << buildTree.filePath(QStringLiteral("data"));
+    if (QCoreApplication::instance()) {
+        const QDir buildTree(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+        if (buildTree.exists(QStringLiteral("CMakeCache.txt")))
+            folders << buildTree.filePath(QStringLiteral("data"));
+    }
     for (const QString& folder :
          QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
         folders << folder + QStringLiteral("/greifholm");
