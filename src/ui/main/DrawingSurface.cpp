@@ -1,5 +1,6 @@
 #include "DrawingSurface.h"
 
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 #include <cstring>

@@ -4,7 +4,6 @@
 
 #include <QColor>
 #include <QImage>
-#include <QPainter>
 #include <vector>
 
 // The drawing operations of a stick box, in twips (15 per logical pixel) measured from the

@@ -58,11 +58,10 @@ Form3* Form1::explanationWindow() const {
 }
 
 void Form1::buildLayout() {
-    using namespace Form1Layout;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Greifholm-Programm"));
     setWindowColour(this, kWindowColour);
-    resize(twipsSize(kNormalClient));
+    resize(twipsSize(Form1Layout::kNormalClient));
     // The window's own font, which the credit line uses: the system's default face, not
     // whatever a minimal system falls back to.
     setFont(layoutFont(QStringLiteral("MS Sans Serif"), 8.25));

@@ -9,9 +9,7 @@
 namespace Form1Layout {
 
 // The controls reach past the design width of 9930 twips: they are laid out for the
-// maximised window.
-inline constexpr QSize kDesignClient(9930, 10665);
-// The normal (restored) size shows every control, the right stick box too.
+// maximised window. The normal (restored) size shows every control, the right stick box too.
 inline constexpr QSize kNormalClient(12855, 10665);
 
 inline constexpr QRect Picture1(9000, 360, 3855, 9495); // right stick
