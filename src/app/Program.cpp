@@ -2,7 +2,9 @@
 
 #include "Module1.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 #include "platform/MessageBoxErrorReporter.h"
+#include "platform/MessageBoxLockWait.h"
 #include "platform/Random.h"
 #include "platform/Sleeper.h"
 #include "platform/TimeOfDay.h"
@@ -68,6 +70,7 @@ void installGermanQtTexts(QTranslator& translator) {
 } // namespace
 
 int runGreifholm(int /*argc*/, char** argv) {
+    Files::failWritesBeyondSizeLimit();
     // The program takes no command line: Qt's own options (-reverse, -platform …) would
     // change what the user sees, so Qt gets the program's name alone.
     int qtArgc = 1;
@@ -100,6 +103,7 @@ int runGreifholm(int /*argc*/, char** argv) {
     installGermanQtTexts(qtTexts);
     installFontSubstitutes();
     MessageBoxErrorReporter errors;
+    MessageBoxLockWait lockWait;
 
     std::optional<X11KeyState> keys;
     guarded(errors, [&] { keys.emplace(); });
@@ -109,7 +113,7 @@ int runGreifholm(int /*argc*/, char** argv) {
     ThreadSleeper sleeper;
     MersenneRandom random;
     SystemTimeOfDay timeOfDay;
-    const Platform platform{clock, *keys, sleeper, random, timeOfDay, errors};
+    const Platform platform{clock, *keys, sleeper, random, timeOfDay, errors, lockWait};
     Module1 module;
 
     Form1 mainWindow(module, platform, *paths);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -81,11 +82,15 @@ void requireRegular(int fd, const QString& path) {
 }
 
 // Opens without ever blocking (a FIFO would wait for its other end), then makes sure that a
-// regular file was opened. -1 with errno set when the open itself fails.
+// regular file was opened. What is plainly no regular file is refused before it is opened:
+// opening a device can have effects of its own. -1 with errno set when the open fails.
 int openRegular(const QString& path, int flags) {
+    struct stat info {};
+    if (::stat(native(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        failNotRegular(path);
     const int fd = ::open(native(path).constData(), flags | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        // A FIFO or socket with nobody at the other end.
+        // A FIFO or socket with nobody at the other end, put there since the look.
         if (errno == ENXIO)
             failNotRegular(path);
         return -1;
@@ -110,20 +115,26 @@ void refuseDanglingLink(const QString& path) {
         failNotRegular(path, QStringLiteral("Der Verweis zeigt auf keine vorhandene Datei"));
 }
 
-// The file a path names, symlinks followed; the path itself when it does not exist yet.
-QString linkTarget(const QString& path) {
-    char* resolved = ::realpath(native(path).constData(), nullptr);
-    if (!resolved)
-        return path;
-    const QString target = QFile::decodeName(resolved);
-    std::free(resolved);
-    return target;
-}
+// Temporary files beside the file: hidden, named after the program so that no user's file
+// looks like one, with mkstemp's six random letters and digits.
+const QString kTemporaryMark = QStringLiteral(".greifholm-tmp-");
+constexpr int kRandomLength = 6;
 
-// Temporary files beside the file: hidden, with mkstemp's six random characters.
 QString temporaryPattern(const QString& path) {
     const QFileInfo file(path);
-    return file.absolutePath() + QStringLiteral("/.") + file.fileName() + QStringLiteral(".XXXXXX");
+    return file.absolutePath() + QStringLiteral("/.") + file.fileName() + kTemporaryMark +
+           QString(kRandomLength, QLatin1Char('X'));
+}
+
+bool isTemporaryName(const QString& name, const QString& prefix) {
+    if (name.size() != prefix.size() + kRandomLength || !name.startsWith(prefix, Qt::CaseSensitive))
+        return false;
+    for (const QChar c : QStringView(name).sliced(prefix.size())) {
+        const char16_t u = c.unicode();
+        if (!((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9')))
+            return false;
+    }
+    return true;
 }
 
 mode_t currentUmask() {
@@ -200,21 +211,78 @@ void makeFolder(const QString& path) {
     }
 }
 
-Lock::Lock(const QString& path)
-    : m_fd(::open(native(path).constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666)) {
-    if (m_fd < 0)
-        fail(QStringLiteral("Die Sperrdatei konnte nicht geöffnet werden"), path, errno);
-    Descriptor guard(m_fd);
-    requireRegular(guard.get(), path);
-    while (::flock(m_fd, LOCK_EX) != 0) {
+namespace {
+
+// The lock file, opened for reading only and never through a symlink; created when missing.
+int openLockFile(const QString& path) {
+    const QByteArray name = native(path);
+    for (;;) {
+        struct stat info {};
+        if (::lstat(name.constData(), &info) == 0) {
+            if (S_ISLNK(info.st_mode))
+                failNotRegular(path, QStringLiteral("Die Sperrdatei ist ein symbolischer Verweis"));
+            if (!S_ISREG(info.st_mode))
+                failNotRegular(path);
+        }
+        int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT)
+            fd = ::open(name.constData(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        0666);
+        // Another instance created it between the two opens: open that one.
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0 && errno == ELOOP)
+            failNotRegular(path, QStringLiteral("Die Sperrdatei ist ein symbolischer Verweis"));
+        if (fd < 0)
+            fail(QStringLiteral("Die Sperrdatei konnte nicht geöffnet werden"), path, errno);
+        return fd;
+    }
+}
+
+bool tryFlock(int fd, const QString& path) {
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno == EWOULDBLOCK)
+            return false;
         if (errno != EINTR)
             fail(QStringLiteral("Die Sperrdatei konnte nicht gesperrt werden"), path, errno);
+    }
+}
+
+} // namespace
+
+Lock::Lock(const QString& path, LockWait& wait)
+    : m_fd(openLockFile(path)) {
+    Descriptor guard(m_fd);
+    requireRegular(guard.get(), path);
+    if (!tryFlock(m_fd, path) && !wait.waitFor(path, [&] { return tryFlock(m_fd, path); })) {
+        throw RuntimeError(QStringLiteral("Laufzeitfehler: Das Warten auf die Sperrdatei „%1“ "
+                                          "wurde abgebrochen; ein anderes Programm hält sie")
+                               .arg(path));
     }
     guard.release();
 }
 
 Lock::~Lock() {
     ::close(m_fd); // releases the lock
+}
+
+QString resolvedPath(const QString& path) {
+    const auto real = [](const QString& name) -> std::optional<QString> {
+        char* resolved = ::realpath(native(name).constData(), nullptr);
+        if (!resolved)
+            return std::nullopt;
+        const QString result = QFile::decodeName(resolved);
+        std::free(resolved);
+        return result;
+    };
+    if (const auto file = real(path))
+        return *file;
+    const QFileInfo info(path);
+    if (const auto folder = real(info.absolutePath()))
+        return *folder + QLatin1Char('/') + info.fileName();
+    return info.absoluteFilePath();
 }
 
 qint64 regularFileSize(const QString& path) {
@@ -228,10 +296,34 @@ qint64 regularFileSize(const QString& path) {
     return sizeOf(fd.get(), path);
 }
 
+std::optional<char> lastByte(const QString& path) {
+    Descriptor fd(openRegular(path, O_RDONLY));
+    if (fd.get() < 0) {
+        if (errno != ENOENT)
+            fail(QStringLiteral("Die Datei konnte nicht geöffnet werden"), path, errno);
+        return std::nullopt;
+    }
+    const qint64 size = sizeOf(fd.get(), path);
+    if (size == 0)
+        return std::nullopt;
+    char byte = 0;
+    ssize_t n;
+    do {
+        n = ::pread(fd.get(), &byte, 1, off_t(size - 1));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        fail(QStringLiteral("Die Datei konnte nicht gelesen werden"), path, errno);
+    return n == 1 ? std::optional<char>(byte) : std::nullopt;
+}
+
 QByteArray readRegularFile(const QString& path, qint64 maxBytes) {
     Descriptor fd(openRegular(path, O_RDONLY));
-    if (fd.get() < 0)
-        fail(QStringLiteral("Die Datei konnte nicht geöffnet werden"), path, errno);
+    if (fd.get() < 0) {
+        const int error = errno;
+        if (error == ENOENT)
+            refuseDanglingLink(path);
+        fail(QStringLiteral("Die Datei konnte nicht geöffnet werden"), path, error);
+    }
     const auto tooLarge = [&] {
         throw RuntimeError(QStringLiteral("Laufzeitfehler: Die Datei „%1“ ist zu groß (mehr als "
                                           "%2 Bytes)")
@@ -259,7 +351,7 @@ QByteArray readRegularFile(const QString& path, qint64 maxBytes) {
 }
 
 void replaceAtomically(const QString& path, const QByteArray& content) {
-    const QString target = linkTarget(path);
+    const QString target = resolvedPath(path);
     const QString folder = QFileInfo(target).absolutePath();
     QByteArray temporary = native(temporaryPattern(target));
     Descriptor fd(::mkstemp(temporary.data()));
@@ -286,18 +378,24 @@ void replaceAtomically(const QString& path, const QByteArray& content) {
 }
 
 void removeLeftovers(const QString& path) {
-    const QFileInfo target(linkTarget(path));
+    const QFileInfo target(resolvedPath(path));
     const QString pattern = QFileInfo(temporaryPattern(target.filePath())).fileName();
+    const QString prefix = pattern.left(pattern.size() - kRandomLength);
     QDir folder = target.absoluteDir();
-    folder.setNameFilters(
-        {QString(pattern).replace(QStringLiteral("XXXXXX"), QStringLiteral("??????"))});
     folder.setFilter(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : folder.entryList()) {
+        if (!isTemporaryName(name, prefix))
+            continue;
         struct stat info {};
         const QByteArray leftover = native(folder.filePath(name));
-        if (::lstat(leftover.constData(), &info) == 0 && S_ISREG(info.st_mode))
+        if (::lstat(leftover.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == ::geteuid())
             ::unlink(leftover.constData());
     }
+}
+
+void failWritesBeyondSizeLimit() {
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void appendDurably(const QString& path, const QByteArray& bytes) {

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
+#include <optional>
 
 // File operations on native paths. Every failure throws a RuntimeError that names the file
 // the user knows and the cause in German; nothing fails silently. POSIX calls rather than
@@ -12,11 +14,24 @@ namespace Files {
 // Creates the folder and its parents when missing.
 void makeFolder(const QString& path);
 
-// An exclusive lock on the lock file at path (created when missing), held for the object's
-// lifetime. Another instance of the program waits until it is released.
+// What happens while another process holds a lock the program needs. The real one waits a
+// few seconds quietly, then tells the user what the program is waiting for.
+class LockWait {
+public:
+    virtual ~LockWait() = default;
+    // Called when the lock at lockPath is held elsewhere. Calls tryLock now and then until it
+    // returns true (the lock is ours: return true) or the user gives up (return false).
+    virtual bool waitFor(const QString& lockPath, const std::function<bool()>& tryLock) = 0;
+};
+
+// An exclusive lock on the lock file at path, held for the object's lifetime. The file is
+// created when missing and opened for reading only, which is all an advisory lock needs (a
+// lock file left by another user still works). It is never followed through a symlink: a
+// link, or anything else that is not a regular file, in its place is refused. While another
+// process holds it, `wait` decides; giving up is an error.
 class Lock {
 public:
-    explicit Lock(const QString& path);
+    Lock(const QString& path, LockWait& wait);
     ~Lock();
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
@@ -25,10 +40,17 @@ private:
     int m_fd;
 };
 
+// The file a path names, with every symlink on the way followed; for a file that does not
+// exist yet, the name in its folder's real place.
+QString resolvedPath(const QString& path);
+
 // The length of the regular file at path, or -1 when there is none. Anything else there (a
-// FIFO, a device, a folder, a symlink to nothing) is refused; the file is opened without
-// blocking, so a FIFO never hangs the program.
+// FIFO, a device, a folder, a symlink to nothing) is refused, where possible before it is
+// opened; the file is opened without blocking, so a FIFO never hangs the program.
 qint64 regularFileSize(const QString& path);
+
+// The last byte of the regular file at path; none when it is empty or missing.
+std::optional<char> lastByte(const QString& path);
 
 // The whole content of the regular file at path, refused when it holds more than maxBytes.
 QByteArray readRegularFile(const QString& path, qint64 maxBytes);
@@ -39,8 +61,14 @@ QByteArray readRegularFile(const QString& path, qint64 maxBytes);
 // file gets the permissions of any newly created file (0666 less the umask).
 void replaceAtomically(const QString& path, const QByteArray& content);
 
-// Removes the temporary files that an interrupted replaceAtomically() of path left behind.
+// Removes the temporary files that an interrupted replaceAtomically() of path left behind:
+// regular files of this user whose names have exactly the form it gives them, nothing else.
 void removeLeftovers(const QString& path);
+
+// A write beyond the file size limit (RLIMIT_FSIZE) fails with EFBIG, reported and cut back
+// like any other failed write, instead of the kernel's SIGXFSZ ending the process mid-write.
+// The program calls it once at start.
+void failWritesBeyondSizeLimit();
 
 // Appends bytes at the end of the regular file at path (created when missing) and syncs
 // them to disk. All or nothing: when writing or syncing fails, the file is cut back to its

@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "ErrorReporter.h"
+#include "Files.h"
 #include "KeyState.h"
 #include "Random.h"
 #include "Sleeper.h"
@@ -16,4 +17,5 @@ struct Platform {
     RandomSource& random;
     TimeOfDay& timeOfDay;
     ErrorReporter& errors;
+    Files::LockWait& lockWait;
 };

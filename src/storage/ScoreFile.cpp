@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 #include "platform/NumberText.h"
+#include "platform/RuntimeError.h"
 #include "platform/WindowsPaths.h"
 
 #include <QByteArrayView>
@@ -12,15 +13,21 @@ namespace ScoreFile {
 
 namespace {
 
+// Anything under the name counts, a symlink to nothing too: a template that is there but
+// cannot be read is an error to report, not a reason to take another one.
+bool nameExists(const QString& path) {
+    return QFileInfo(path).exists() || QFileInfo(path).isSymLink();
+}
+
 // The working directory's template first, as the program always did; then the installed
 // ones, so that a start from any folder finds one. When none exists, the working directory's
 // is named in the error.
 QString findTemplate(const WindowsPaths& paths) {
     const QString local = paths.map(kTemplatePath);
-    if (QFileInfo::exists(local))
+    if (nameExists(local))
         return local;
     for (const QString& installed : paths.installedCopies(kTemplatePath)) {
-        if (QFileInfo::exists(installed))
+        if (nameExists(installed))
             return installed;
     }
     return local;
@@ -35,14 +42,14 @@ bool isScoreLine(QByteArrayView line) {
 
 } // namespace
 
-void startupCheck(const WindowsPaths& paths) {
+void startupCheck(const WindowsPaths& paths, Files::LockWait& lockWait) {
     const QString scorePath = paths.map(kScoreFilePath);
     // On the systems the program comes from, "C:\Programme" always exists; here it is a
     // folder of the user's own that a first start creates.
     Files::makeFolder(QFileInfo(scorePath).absolutePath());
     // Measuring and replacing under the lock: no other instance appends in between, so the
     // size is still true when the file is replaced.
-    const Files::Lock lock(lockPathFor(scorePath));
+    const Files::Lock lock(lockPathFor(scorePath), lockWait);
     Files::removeLeftovers(scorePath);
     const qint64 size = Files::regularFileSize(scorePath);
     if (size >= kMinimumSize)
@@ -60,12 +67,20 @@ QByteArray replacement(const QByteArray& templateContent, const QByteArray& oldC
                                      ? QByteArrayView(oldContent).sliced(templateContent.size())
                                      : QByteArrayView(oldContent);
     QByteArray result = templateContent;
-    qsizetype from = 0;
-    for (qsizetype end = added.indexOf("\r\n"); end >= 0; end = added.indexOf("\r\n", from)) {
-        const QByteArrayView line = added.sliced(from, end - from);
-        if (isScoreLine(line))
-            result += line.toByteArray() + "\r\n";
-        from = end + 2;
+    // Score lines end in CR LF as the program writes them, in LF alone as an editor may save
+    // them, or not at all where a write was cut short; each is kept, written back with CR LF.
+    for (QByteArrayView rest = added; !rest.isEmpty();) {
+        const qsizetype end = rest.indexOf('\n');
+        QByteArrayView line = end < 0 ? rest : rest.first(end);
+        rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!isScoreLine(line))
+            continue;
+        // A template without a final line end does not swallow the first score.
+        if (!result.isEmpty() && !result.endsWith('\n'))
+            result += "\r\n";
+        result += line.toByteArray() + "\r\n";
     }
     return result;
 }
@@ -75,13 +90,26 @@ QByteArray scoreLine(qint16 points) {
     return NumberText(points).toLatin1() + "\r\n";
 }
 
-void appendScore(const QString& nativePath, qint16 points) {
-    const Files::Lock lock(lockPathFor(nativePath));
-    Files::appendDurably(nativePath, scoreLine(points));
+void appendScore(const QString& nativePath, qint16 points, Files::LockWait& lockWait) {
+    try {
+        const Files::Lock lock(lockPathFor(nativePath), lockWait);
+        // A file edited by hand, or a template, may end without a line end; the score still
+        // starts a line of its own.
+        const std::optional<char> last = Files::lastByte(nativePath);
+        const QByteArray lineStart = !last || *last == '\n' ? "" : *last == '\r' ? "\n" : "\r\n";
+        Files::appendDurably(nativePath, lineStart + scoreLine(points));
+    } catch (const RuntimeError& error) {
+        // The user sees which score is missing from the file and can note it.
+        throw RuntimeError(error.message() +
+                           QStringLiteral(". Die Punktzahl %1 wurde nicht gespeichert.")
+                               .arg(PlainNumberText(points)));
+    }
 }
 
 QString lockPathFor(const QString& nativePath) {
-    const QFileInfo file(nativePath);
+    // Beside the file that is written, wherever symlinks lead: two names for one file share
+    // one lock.
+    const QFileInfo file(Files::resolvedPath(nativePath));
     return file.absolutePath() + QStringLiteral("/.") + file.fileName() + QStringLiteral(".lock");
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Files.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -22,7 +24,7 @@ inline constexpr qint64 kTemplateLimit = 1024 * 1024;
 // the template, keeping the scores it held. The template is the one in the working
 // directory, else an installed one. Throws a RuntimeError when the folder, the file or the
 // template fails.
-void startupCheck(const WindowsPaths& paths);
+void startupCheck(const WindowsPaths& paths, Files::LockWait& lockWait);
 
 // What replaces a short score file: the template, then every score line of the old file
 // that the template did not already hold, in their order.
@@ -32,11 +34,12 @@ QByteArray replacement(const QByteArray& templateContent, const QByteArray& oldC
 QByteArray scoreLine(qint16 points);
 
 // Appends the score's line to the file at the native path and syncs it to disk, whole or
-// not at all.
-void appendScore(const QString& nativePath, qint16 points);
+// not at all, on a line of its own. A failure's message says that the score was not saved.
+void appendScore(const QString& nativePath, qint16 points, Files::LockWait& lockWait);
 
-// The lock file beside the score file that the start-up check and the append both hold, so
-// that two instances never replace the file under each other's score.
+// The lock file beside the score file (its target, where the name is a symlink) that the
+// start-up check and the append both hold, so that two instances never replace the file
+// under each other's score.
 QString lockPathFor(const QString& nativePath);
 
 } // namespace ScoreFile

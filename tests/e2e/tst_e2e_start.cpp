@@ -1,5 +1,7 @@
 #include "RealProgram.h"
 
+#include <sys/resource.h>
+
 using namespace MainWindowPoints;
 
 class TestStart : public QObject {
@@ -86,13 +88,32 @@ private slots:
         QCOMPARE(program.scoreFileContent(), program.templateContent());
     }
 
-    // A score folder that cannot be made stops the start with a message naming it.
+    // A score file that cannot be made stops the start with a message naming the cause,
+    // and leaves nothing half-made behind.
+    void startFailsWithMessage_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("file in place of the folder") << "blocker"
+                                                     << "Programme";
+        // The kernel's SIGXFSZ would end the program without a word mid-copy.
+        QTest::newRow("file size limit") << "size limit"
+                                         << "Die Datei ist zu groß";
+    }
     void startFailsWithMessage() {
+        QFETCH(QString, setup);
+        QFETCH(QString, expected);
         RealProgram program;
-        QDir().mkpath(program.dataHome() + QStringLiteral("/greifholm/c"));
-        QFile blocker(program.dataHome() + QStringLiteral("/greifholm/c/Programme"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        const QString folder = program.dataHome() + QStringLiteral("/greifholm/c/Programme");
+        if (setup == QLatin1String("blocker")) {
+            QDir().mkpath(QFileInfo(folder).absolutePath());
+            QFile blocker(folder);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        } else {
+            program.process().setChildProcessModifier([] {
+                const rlimit limit{20, 20}; // bytes: less than the template
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        }
 
         QVERIFY(program.start());
         const qulonglong box = RealProgram::findWindow(QStringLiteral("Greifholm"));
@@ -102,10 +123,15 @@ private slots:
             {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(box)});
         RealProgram::key({QStringLiteral("Return")});
         QVERIFY(program.process().waitForFinished(10000));
+        QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.process().exitCode(), 1);
         const QString errors = QString::fromLocal8Bit(program.process().readAllStandardError());
         QVERIFY2(errors.contains(QStringLiteral("Laufzeitfehler")), qPrintable(errors));
-        QVERIFY2(errors.contains(QStringLiteral("Programme")), qPrintable(errors));
+        QVERIFY2(errors.contains(expected), qPrintable(errors));
+        if (setup == QLatin1String("size limit")) {
+            QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                     QStringList{QStringLiteral(".spunkte.txt.lock")});
+        }
     }
 };
 

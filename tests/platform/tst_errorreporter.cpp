@@ -1,8 +1,10 @@
 #include "platform/ErrorReporter.h"
+#include "platform/EventHalt.h"
 #include "platform/Int16.h"
 #include "support/Fakes.h"
 
 #include <QTest>
+#include <QTimer>
 #include <stdexcept>
 
 // How an event handler's error reaches the reporter that ends the program.
@@ -43,6 +45,30 @@ private slots:
                                      throw std::runtime_error("kaputt");
                                  }));
         QCOMPARE(reporter.messages, QStringList{message});
+    }
+
+    // Once halted, the program's objects get no tick and no queued call while the message
+    // is shown; what is made after the halt (the message box) runs as usual.
+    void haltStopsTheProgramsEvents() {
+        QObject window;
+        QTimer tick(&window);
+        QTimer messageBox;
+        int ticks = 0;
+        int calls = 0;
+        int boxTicks = 0;
+        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        connect(&messageBox, &QTimer::timeout, [&] { ++boxTicks; });
+        tick.start(0);
+        QTRY_VERIFY(ticks > 0);
+
+        EventHalt::install({&window});
+        const int ticksAtHalt = ticks;
+        QMetaObject::invokeMethod(
+            &window, [&] { ++calls; }, Qt::QueuedConnection);
+        messageBox.start(0);
+        QTRY_VERIFY(boxTicks > 10);
+        QCOMPARE(ticks, ticksAtHalt);
+        QCOMPARE(calls, 0);
     }
 };
 

@@ -2,6 +2,7 @@
 #include "platform/RuntimeError.h"
 #include "platform/WindowsPaths.h"
 #include "storage/ScoreFile.h"
+#include "support/Fakes.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -39,7 +39,11 @@ private:
     QString m_workDir;
     QString m_scorePath;
 
+    PollingLockWait m_lockWait;
+
     WindowsPaths paths() const { return m_env->paths(); }
+    void startup() { ScoreFile::startupCheck(paths(), m_lockWait); }
+    void append(qint16 points) { ScoreFile::appendScore(m_scorePath, points, m_lockWait); }
 
 private slots:
     void init() {
@@ -48,6 +52,7 @@ private slots:
         m_dataHome = m_env->dataHome();
         m_workDir = m_env->workDir();
         m_scorePath = m_env->scoreFile();
+        m_lockWait = PollingLockWait();
     }
     void cleanup() {
         delete m_env;
@@ -56,7 +61,7 @@ private slots:
 
     // The first start creates the folder and installs the template.
     void missingFileGetsTemplate() {
-        ScoreFile::startupCheck(paths());
+        startup();
         QCOMPARE(readFile(m_scorePath), kTemplate);
         // No temporary file is left beside it, only the lock file.
         QCOMPARE(QDir(QFileInfo(m_scorePath).absolutePath())
@@ -77,7 +82,7 @@ private slots:
         QFETCH(QByteArray, existing);
         QFETCH(bool, replaced);
         writeFile(m_scorePath, existing);
-        ScoreFile::startupCheck(paths());
+        startup();
         QCOMPARE(readFile(m_scorePath), replaced ? kTemplate : existing);
     }
 
@@ -86,7 +91,7 @@ private slots:
         QVERIFY(QFile::remove(m_workDir + QStringLiteral("/spunkte.txt")));
         writeFile(m_scorePath, QByteArray(" 42\r\n"));
         try {
-            ScoreFile::startupCheck(paths());
+            startup();
             QFAIL("no error for a missing template");
         } catch (const RuntimeError& error) {
             QVERIFY2(error.message().contains(m_workDir + QStringLiteral("/spunkte.txt")),
@@ -100,14 +105,14 @@ private slots:
     // A folder where the score file or its folder should be is an error, not a success.
     void folderInPlaceOfFile() {
         QVERIFY(QDir().mkpath(m_scorePath));
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, ScoreFile::startupCheck(paths()));
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, ScoreFile::appendScore(m_scorePath, 100));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, startup());
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, append(100));
     }
     // A file where the score file's folder should be: an error that names the folder.
     void fileInPlaceOfFolder() {
         writeFile(m_dataHome + QStringLiteral("/greifholm/c/Programme"), "not a folder");
         try {
-            ScoreFile::startupCheck(paths());
+            startup();
             QFAIL("no error for a file in place of the folder");
         } catch (const RuntimeError& error) {
             QVERIFY2(error.message().contains(QStringLiteral("Programme")),
@@ -115,17 +120,33 @@ private slots:
         }
     }
 
-    // Each score is one line: a space, the digits, CR LF; lines are only ever appended.
+    // Each score is one line: a space, the digits, CR LF; lines are only ever appended, and
+    // each starts a line of its own, whatever the file ended with.
+    void appendLines_data() {
+        QTest::addColumn<QByteArray>("existing");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("after a whole line")
+            << kTemplate << kTemplate + QByteArray(" 227\r\n 0\r\n");
+        QTest::newRow("empty file") << QByteArray() << QByteArray(" 227\r\n 0\r\n");
+        QTest::newRow("last line unterminated")
+            << QByteArray("Punkteliste") << QByteArray("Punkteliste\r\n 227\r\n 0\r\n");
+        QTest::newRow("last line ends in LF")
+            << QByteArray("Liste\n") << QByteArray("Liste\n 227\r\n 0\r\n");
+        QTest::newRow("last line ends in CR")
+            << QByteArray("Liste\r") << QByteArray("Liste\r\n 227\r\n 0\r\n");
+    }
     void appendLines() {
-        writeFile(m_scorePath, kTemplate);
-        ScoreFile::appendScore(m_scorePath, 227);
-        ScoreFile::appendScore(m_scorePath, 0);
-        QCOMPARE(readFile(m_scorePath), kTemplate + QByteArray(" 227\r\n 0\r\n"));
+        QFETCH(QByteArray, existing);
+        QFETCH(QByteArray, expected);
+        writeFile(m_scorePath, existing);
+        append(227);
+        append(0);
+        QCOMPARE(readFile(m_scorePath), expected);
     }
     // A score file deleted during a series is created anew by the append.
     void appendCreatesMissingFile() {
         QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
-        ScoreFile::appendScore(m_scorePath, 350);
+        append(350);
         QCOMPARE(readFile(m_scorePath), QByteArray(" 350\r\n"));
     }
 
@@ -133,7 +154,8 @@ private slots:
     // reported and leaves the file as it was, so no later line is glued onto a fragment.
     void partialAppendIsCutBack() {
         writeFile(m_scorePath, kTemplate);
-        std::signal(SIGXFSZ, SIG_IGN);
+        // Without this, the kernel's SIGXFSZ would end the test (and the program) mid-write.
+        Files::failWritesBeyondSizeLimit();
         rlimit unlimited{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
         rlimit limited = unlimited;
@@ -141,20 +163,30 @@ private slots:
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
         QString message;
         try {
-            ScoreFile::appendScore(m_scorePath, 338);
+            append(338);
         } catch (const RuntimeError& error) {
             message = error.message();
         }
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
         QVERIFY2(message.contains(QStringLiteral("zu groß")), qPrintable(message));
         QCOMPARE(readFile(m_scorePath), kTemplate);
-        ScoreFile::appendScore(m_scorePath, 5);
+        append(5);
         QCOMPARE(readFile(m_scorePath), kTemplate + QByteArray(" 5\r\n"));
     }
 
     // Another instance holds the lock while it replaces the file (flock(1) stands in for
-    // it): the append waits and lands in the new file instead of being renamed away.
+    // it). Released in time, the append waits and lands in the new file instead of being
+    // renamed away; held past the user's patience, the append fails, says which score was
+    // not saved and leaves the file as it was.
+    void appendWaitsForTheLock_data() {
+        QTest::addColumn<int>("patienceMs");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("released in time") << 10000 << kTemplate + QByteArray(" 338\r\n");
+        QTest::newRow("held too long") << 100 << QByteArray();
+    }
     void appendWaitsForTheLock() {
+        QFETCH(int, patienceMs);
+        QFETCH(QByteArray, expected);
         writeFile(m_scorePath, "");
         const QString acquired = m_env->path(QStringLiteral("acquired"));
         const QString replacement = m_env->path(QStringLiteral("replacement"));
@@ -167,10 +199,38 @@ private slots:
                                      "mv \"$2.new\" \"$2\""),
                       acquired, replacement, m_scorePath});
         QTRY_VERIFY(QFileInfo::exists(acquired));
-        ScoreFile::appendScore(m_scorePath, 338);
+        m_lockWait.patienceMs = patienceMs;
+        QString message;
+        try {
+            append(338);
+            QCOMPARE(readFile(m_scorePath), expected);
+        } catch (const RuntimeError& error) {
+            message = error.message();
+            QCOMPARE(readFile(m_scorePath), expected);
+        }
         QVERIFY(holder.waitForFinished(10000));
         QCOMPARE(holder.exitCode(), 0);
-        QCOMPARE(readFile(m_scorePath), kTemplate + QByteArray(" 338\r\n"));
+        QCOMPARE(m_lockWait.waitedFor, QStringList{ScoreFile::lockPathFor(m_scorePath)});
+        if (expected.isEmpty()) {
+            QVERIFY2(message.contains(ScoreFile::lockPathFor(m_scorePath)), qPrintable(message));
+            QVERIFY2(message.contains(QStringLiteral("Die Punktzahl 338 wurde nicht gespeichert")),
+                     qPrintable(message));
+        }
+    }
+
+    // Two data folders whose score files link to one shared file (one list for a family)
+    // take one lock, beside the shared file, so they never replace each other's lines.
+    void linkedScoreFilesShareOneLock() {
+        const QString shared = m_env->path(QStringLiteral("shared/spunkte.txt"));
+        const QString second = m_env->path(QStringLiteral("second/spunkte.txt"));
+        writeFile(shared, kTemplate);
+        QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
+        QDir().mkpath(QFileInfo(second).absolutePath());
+        QVERIFY(QFile::link(shared, m_scorePath));
+        QVERIFY(QFile::link(shared, second));
+        QCOMPARE(ScoreFile::lockPathFor(m_scorePath), ScoreFile::lockPathFor(second));
+        QCOMPARE(ScoreFile::lockPathFor(m_scorePath),
+                 QFileInfo(shared).canonicalPath() + QStringLiteral("/.spunkte.txt.lock"));
     }
 
     // A short score file is replaced by the template, but the scores it held stay.
@@ -189,7 +249,13 @@ private slots:
         // A template that is itself a score line is not counted twice.
         QTest::newRow("template like a score")
             << QByteArray(" 100\r\n") << QByteArray(" 100\r\n") << QByteArray(" 100\r\n");
-        QTest::newRow("no score lines") << kTemplate << QByteArray("12345\r\n 3") << kTemplate;
+        // Lines an editor saved with LF alone, or one cut short without a line end, are
+        // scores too, written back with CR LF.
+        QTest::newRow("LF and unterminated lines")
+            << kTemplate << QByteArray(" 42\n 283") << kTemplate + QByteArray(" 42\r\n 283\r\n");
+        QTest::newRow("template without a line end")
+            << QByteArray("Kopf") << QByteArray(" 7\r\n") << QByteArray("Kopf\r\n 7\r\n");
+        QTest::newRow("no score lines") << kTemplate << QByteArray("12345\r\n3 ") << kTemplate;
     }
     void shortFileKeepsScores() {
         QFETCH(QByteArray, templateContent);
@@ -197,7 +263,7 @@ private slots:
         QFETCH(QByteArray, expected);
         writeFile(m_workDir + QStringLiteral("/spunkte.txt"), templateContent);
         writeFile(m_scorePath, existing);
-        ScoreFile::startupCheck(paths());
+        startup();
         QCOMPARE(readFile(m_scorePath), expected);
     }
 
@@ -218,6 +284,12 @@ private slots:
                                                        << "keine reguläre Datei";
         QTest::newRow("template over 1 MiB") << "large template"
                                              << "zu groß";
+        // Refused, not passed over for an installed one: the name is there.
+        QTest::newRow("dangling link as template") << "dangling template"
+                                                   << "Verweis zeigt auf keine vorhandene Datei";
+        // The lock file is never followed: nothing may be created where a link points.
+        QTest::newRow("dangling link as lock file") << "dangling lock score"
+                                                    << "symbolischer Verweis";
     }
     void specialFilesRefused() {
         QFETCH(QString, setup);
@@ -239,17 +311,23 @@ private slots:
             QFile::remove(templatePath);
             QVERIFY(QFile::link(QStringLiteral("/dev/zero"), templatePath));
         }
+        if (setup == QLatin1String("dangling template")) {
+            QFile::remove(templatePath);
+            QVERIFY(QFile::link(elsewhere, templatePath));
+        }
+        if (setup == QLatin1String("dangling lock score"))
+            QVERIFY(QFile::link(elsewhere, ScoreFile::lockPathFor(m_scorePath)));
         if (setup == QLatin1String("large template"))
             writeFile(templatePath, QByteArray(ScoreFile::kTemplateLimit + 1, 'x'));
 
-        for (const bool append : {false, true}) {
-            if (append && !setup.endsWith(QLatin1String("score")))
+        for (const bool appending : {false, true}) {
+            if (appending && !setup.endsWith(QLatin1String("score")))
                 break;
             try {
-                if (append)
-                    ScoreFile::appendScore(m_scorePath, 1);
+                if (appending)
+                    append(1);
                 else
-                    ScoreFile::startupCheck(paths());
+                    startup();
                 QFAIL("no error");
             } catch (const RuntimeError& error) {
                 QVERIFY2(error.message().contains(expected), qPrintable(error.message()));
@@ -267,22 +345,32 @@ private slots:
         writeFile(target, " 9\r\n");
         QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
         QVERIFY(QFile::link(target, m_scorePath));
-        ScoreFile::startupCheck(paths());
-        ScoreFile::appendScore(m_scorePath, 250);
+        startup();
+        append(250);
         QVERIFY(QFileInfo(m_scorePath).isSymLink());
         QCOMPARE(readFile(target), kTemplate + QByteArray(" 9\r\n 250\r\n"));
     }
 
     // A template copy cut short by a signal leaves a hidden temporary file; the next start
-    // removes it. The copy gets the permissions of any new file, not those of a temporary.
+    // removes it, and nothing else: a user's files of a like name stay. The copy gets the
+    // permissions of any new file, not those of a temporary.
     void leftoversRemovedAndModeOfNewFile() {
-        const QString leftover =
-            QFileInfo(m_scorePath).absolutePath() + QStringLiteral("/.spunkte.txt.a1B2c3");
+        const QString folder = QFileInfo(m_scorePath).absolutePath();
+        const QString leftover = folder + QStringLiteral("/.spunkte.txt.greifholm-tmp-a1B2c3");
         writeFile(leftover, "Greif");
+        const QStringList lookAlikes{QStringLiteral(".spunkte.txt.Kopie1"),
+                                     QStringLiteral(".SPUNKTE.TXT.alt"),
+                                     QStringLiteral(".spunkte.txt.a1B2c3"),
+                                     QStringLiteral(".SPUNKTE.TXT.GREIFHOLM-TMP-a1B2c3"),
+                                     QStringLiteral(".spunkte.txt.greifholm-tmp-a1B2c3.bak")};
+        for (const QString& name : lookAlikes)
+            writeFile(folder + QLatin1Char('/') + name, "meins");
         const mode_t before = ::umask(022);
-        ScoreFile::startupCheck(paths());
+        startup();
         ::umask(before);
         QVERIFY(!QFileInfo::exists(leftover));
+        for (const QString& name : lookAlikes)
+            QVERIFY2(QFileInfo::exists(folder + QLatin1Char('/') + name), qPrintable(name));
         struct stat info {};
         QCOMPARE(::stat(QFile::encodeName(m_scorePath).constData(), &info), 0);
         QCOMPARE(info.st_mode & 0777, mode_t(0644));
@@ -294,7 +382,8 @@ private slots:
         const QString installed = m_env->path(QStringLiteral("share/greifholm"));
         writeFile(installed + QStringLiteral("/spunkte.txt"), "Installierte Vorlage\r\n");
         ScoreFile::startupCheck(WindowsPaths(m_dataHome, m_workDir,
-                                             {m_env->path(QStringLiteral("nowhere")), installed}));
+                                             {m_env->path(QStringLiteral("nowhere")), installed}),
+                                m_lockWait);
         QCOMPARE(readFile(m_scorePath), QByteArray("Installierte Vorlage\r\n"));
     }
 

@@ -119,6 +119,23 @@ public:
     QStringList messages;
 };
 
+// Waits for another process's lock by trying it every 10 ms, for up to `patienceMs`; then
+// gives up, as a user would with "Abbrechen". Remembers which locks it waited for.
+class PollingLockWait final : public Files::LockWait {
+public:
+    bool waitFor(const QString& lockPath, const std::function<bool()>& tryLock) override {
+        waitedFor << lockPath;
+        for (int waited = 0; waited < patienceMs; waited += 10) {
+            if (tryLock())
+                return true;
+            QThread::msleep(10);
+        }
+        return tryLock();
+    }
+    int patienceMs = 10000;
+    QStringList waitedFor;
+};
+
 // All fakes in one place, wired into a Platform.
 struct FakePlatform {
     FakeClock clock;
@@ -127,6 +144,9 @@ struct FakePlatform {
     FakeRandom random;
     SteppingTimeOfDay timeOfDay;
     RecordingErrorReporter errors;
+    PollingLockWait lockWait;
 
-    Platform platform() { return Platform{clock, keys, sleeper, random, timeOfDay, errors}; }
+    Platform platform() {
+        return Platform{clock, keys, sleeper, random, timeOfDay, errors, lockWait};
+    }
 };

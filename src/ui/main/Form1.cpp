@@ -38,6 +38,7 @@ Form1::Form1(Module1& module, const Platform& platform, const WindowsPaths& path
     : QWidget(parent)
     , m_module(module)
     , m_errors(platform.errors)
+    , m_lockWait(platform.lockWait)
     , m_paths(paths)
     , m_test(module, platform, *this) {
     buildLayout();
@@ -136,7 +137,7 @@ void Form1::buildLayout() {
 void Form1::load() {
     m_test.resetCount();
     HScroll1->setValue(kInitialSpeed);
-    ScoreFile::startupCheck(m_paths);
+    ScoreFile::startupCheck(m_paths, m_lockWait);
 }
 
 void Form1::Command1_Click() {
@@ -164,7 +165,16 @@ void Form1::Timer1_Timer() {
     // drop that outlasts the interval the late tick would be followed by one that comes too
     // soon, and a choice of 3 would not delay the next choice by a whole interval.
     Timer1->start();
-    guarded(m_errors, [&] { m_test.ChooseDrop(); });
+    guarded(m_errors, [&] {
+        try {
+            m_test.ChooseDrop();
+        } catch (...) {
+            // A series that ended in an error is over: while its message is shown, no tick
+            // may start another trial, open the results or save a score.
+            Timer1->stop();
+            throw;
+        }
+    });
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -203,7 +213,7 @@ void Form1::presentTrialResult(const QString& time, const QString& count) {
 void Form1::finishSeries() {
     Timer1->stop();
     if (!m_form2) {
-        m_form2 = new Form2(m_module, m_paths);
+        m_form2 = new Form2(m_module, m_paths, m_lockWait);
         connect(m_form2, &Form2::returned, this, &Form1::returnFromResults);
     }
     m_form2->showSeries();

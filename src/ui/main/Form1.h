@@ -56,6 +56,7 @@ private:
 
     Module1& m_module;
     ErrorReporter& m_errors;
+    Files::LockWait& m_lockWait;
     const WindowsPaths& m_paths;
     ReactionTest m_test;
     // Puts the stick boxes' pictures on screen; null off X11.

@@ -16,10 +16,11 @@ namespace {
 const QColor kWindowColour(255, 224, 192);
 } // namespace
 
-Form2::Form2(Module1& module, const WindowsPaths& paths, QWidget* parent)
+Form2::Form2(Module1& module, const WindowsPaths& paths, Files::LockWait& lockWait, QWidget* parent)
     : QWidget(parent)
     , m_module(module)
-    , m_paths(paths) {
+    , m_paths(paths)
+    , m_lockWait(lockWait) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Ergebnis-Greifholmtest"));
     setWindowColour(this, kWindowColour);
@@ -60,7 +61,7 @@ void Form2::showSeries() {
 }
 
 void Form2::speichern(const QString& path) {
-    ScoreFile::appendScore(m_paths.map(path), m_points);
+    ScoreFile::appendScore(m_paths.map(path), m_points, m_lockWait);
 }
 
 void Form2::Command1_Click() {

@@ -7,13 +7,17 @@ class QPushButton;
 class QLabel;
 class Module1;
 class WindowsPaths;
+namespace Files {
+class LockWait;
+}
 
 // The results window, "Ergebnis-Greifholmtest": the ten times of a series, the total time
 // and the score, which it appends to the score file.
 class Form2 final : public QWidget {
     Q_OBJECT
 public:
-    Form2(Module1& module, const WindowsPaths& paths, QWidget* parent = nullptr);
+    Form2(Module1& module, const WindowsPaths& paths, Files::LockWait& lockWait,
+          QWidget* parent = nullptr);
 
     // Fills the list with the current series, appends its score to the score file and
     // shows the window. Every completed series calls it, whether the window is new or was
@@ -39,6 +43,7 @@ private:
 
     Module1& m_module;
     const WindowsPaths& m_paths;
+    Files::LockWait& m_lockWait;
     qint16 m_totalTime = 0;
     qint16 m_points = 0;
 

@@ -316,6 +316,24 @@ private slots:
         QVERIFY(control<QTimer>("Timer1")->isActive());
     }
 
+    // A trial that ends in an error ends the series: while the message is shown, no tick
+    // starts another trial, no results open and no score is saved.
+    void errorEndsSeries() {
+        m_fakes->keys.setScript([this](int, int read) -> qint16 {
+            if (read == kBaseline) // the first frame: the process stood still for 40 s
+                m_fakes->clock.advance(40'000'000'000);
+            return 0;
+        });
+        control<QPushButton>("Command1")->click();
+        auto* timer = control<QTimer>("Timer1");
+        QVERIFY_THROWS_EXCEPTION(RecordingErrorReporter::Reported,
+                                 QMetaObject::invokeMethod(timer, "timeout"));
+        QCOMPARE(m_fakes->errors.messages, QStringList{QStringLiteral("Laufzeitfehler: Überlauf")});
+        QVERIFY(!timer->isActive());
+        QVERIFY(!m_form->resultsWindow());
+        QCOMPARE(m_env->scoreFileContent(), QByteArray("Greifholm-Punkte\r\n"));
+    }
+
     // A failing score file at load is an error, not a silent start.
     void loadFailsOnBrokenScoreFolder() {
         TestEnvironment env;

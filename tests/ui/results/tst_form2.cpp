@@ -1,5 +1,6 @@
 #include "app/Module1.h"
 #include "platform/RuntimeError.h"
+#include "support/Fakes.h"
 #include "support/LayoutCheck.h"
 #include "support/TestEnvironment.h"
 #include "ui/results/Form2.h"
@@ -29,6 +30,7 @@ private:
     Module1* m_module = nullptr;
     TestEnvironment* m_env = nullptr;
     WindowsPaths* m_paths = nullptr;
+    PollingLockWait m_lockWait;
     Form2* m_form = nullptr;
 
 private slots:
@@ -37,7 +39,7 @@ private slots:
         m_env = new TestEnvironment;
         m_paths = new WindowsPaths(m_env->paths());
         QDir().mkpath(QFileInfo(m_env->scoreFile()).absolutePath());
-        m_form = new Form2(*m_module, *m_paths);
+        m_form = new Form2(*m_module, *m_paths, m_lockWait);
     }
     void cleanup() {
         delete m_form;
