@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -110,6 +111,9 @@ void Form1::buildLayout() {
     HScroll1->setPageStep(100);
     // Tab reaches it in the table's order, and its arrow and page steps work from the keys.
     HScroll1->setFocusPolicy(Qt::StrongFocus);
+    // Qt's scroll bars invert their keys for the vertical bar's sake, which turns ← and →
+    // round on a horizontal one; here they move the thumb the way they point.
+    HScroll1->installEventFilter(this);
 
     Label4 = makeLabel(this, "Label4", QStringLiteral("< schneller --  langsamer >"),
                        twipsRect(Form1Layout::Label4), onWindow(sans975, kBlack));
@@ -182,6 +186,18 @@ void Form1::closeEvent(QCloseEvent* event) {
     // hidden, and nothing else could end the process then.
     event->accept();
     QCoreApplication::exit(0);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == HScroll1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Left || key == Qt::Key_Right) {
+            HScroll1->triggerAction(key == Qt::Key_Left ? QAbstractSlider::SliderSingleStepSub
+                                                        : QAbstractSlider::SliderSingleStepAdd);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::setSeriesControlsEnabled(bool enabled) {

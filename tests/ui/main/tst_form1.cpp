@@ -151,8 +151,16 @@ private slots:
         QCOMPARE(bar->maximum(), 10000);
         QCOMPARE(bar->singleStep(), 10);
         QCOMPARE(bar->pageStep(), 100);
-        // Tab reaches the speed bar, and its keys work.
+        // Tab reaches the speed bar, and its keys work: ← towards the faster left end, →
+        // towards the slower right end, as the caption under the bar says.
         QCOMPARE(bar->focusPolicy(), Qt::StrongFocus);
+        QTest::keyClick(bar, Qt::Key_Right);
+        QCOMPARE(bar->value(), 1010);
+        QTest::keyClick(bar, Qt::Key_Left);
+        QTest::keyClick(bar, Qt::Key_Left);
+        QCOMPARE(bar->value(), 990);
+        QTest::keyClick(bar, Qt::Key_PageDown);
+        QCOMPARE(bar->value(), 1090);
         // Restored from maximised, the window still shows the right stick box whole.
         QCOMPARE(m_form->size(), twipsRect(0, 0, 12855, 10665).size());
 
