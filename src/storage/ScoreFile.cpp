@@ -40,6 +40,13 @@ bool isScoreLine(QByteArrayView line) {
     return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// The lock beside the file that is written; before anything is created there, the file must
+// be a regular one or missing, so that a link to a device never puts a lock file into /dev.
+Files::Lock lockFor(const QString& scorePath, Files::LockWait& lockWait) {
+    Files::regularFileSize(scorePath);
+    return Files::Lock(lockPathFor(scorePath), lockWait);
+}
+
 } // namespace
 
 void startupCheck(const WindowsPaths& paths, Files::LockWait& lockWait) {
@@ -49,7 +56,7 @@ void startupCheck(const WindowsPaths& paths, Files::LockWait& lockWait) {
     Files::makeFolder(QFileInfo(scorePath).absolutePath());
     // Measuring and replacing under the lock: no other instance appends in between, so the
     // size is still true when the file is replaced.
-    const Files::Lock lock(lockPathFor(scorePath), lockWait);
+    const Files::Lock lock = lockFor(scorePath, lockWait);
     Files::removeLeftovers(scorePath);
     const qint64 size = Files::regularFileSize(scorePath);
     if (size >= kMinimumSize)
@@ -92,7 +99,7 @@ QByteArray scoreLine(qint16 points) {
 
 void appendScore(const QString& nativePath, qint16 points, Files::LockWait& lockWait) {
     try {
-        const Files::Lock lock(lockPathFor(nativePath), lockWait);
+        const Files::Lock lock = lockFor(nativePath, lockWait);
         // A file edited by hand, or a template, may end without a line end; the score still
         // starts a line of its own.
         const std::optional<char> last = Files::lastByte(nativePath);

@@ -334,6 +334,11 @@ private slots:
             }
         }
         QVERIFY(!QFileInfo::exists(elsewhere));
+        // Nothing is created beside a link's target that is no regular file (in /dev).
+        const QString lock = ScoreFile::lockPathFor(m_scorePath);
+        QVERIFY2(QFileInfo(lock).absolutePath() == QFileInfo(m_scorePath).absolutePath() ||
+                     !QFileInfo::exists(lock),
+                 qPrintable(lock));
         if (setup.endsWith(QLatin1String("score")))
             QVERIFY(!QFileInfo(m_scorePath).isFile() || QFileInfo(m_scorePath).isSymLink());
     }
