@@ -75,7 +75,4 @@ void failWritesBeyondSizeLimit();
 // old length, so a later line is never glued onto a fragment.
 void appendDurably(const QString& path, const QByteArray& bytes);
 
-// The German cause for an errno value.
-QString causeText(int error);
-
 } // namespace Files

@@ -7,6 +7,7 @@
 #include "Random.h"
 #include "Sleeper.h"
 #include "TimeOfDay.h"
+#include "WindowPainter.h"
 
 // The services the windows get from the system. main() wires the real ones; tests hand in
 // fakes so that trials run deterministically.
@@ -18,4 +19,5 @@ struct Platform {
     TimeOfDay& timeOfDay;
     ErrorReporter& errors;
     Files::LockWait& lockWait;
+    WindowPainter& painter;
 };

@@ -1,7 +1,7 @@
 #include "ScoreFile.h"
 
+#include "app/NumberText.h"
 #include "platform/Files.h"
-#include "platform/NumberText.h"
 #include "platform/RuntimeError.h"
 #include "platform/WindowsPaths.h"
 
@@ -97,7 +97,9 @@ QByteArray scoreLine(qint16 points) {
     return NumberText(points).toLatin1() + "\r\n";
 }
 
-void appendScore(const QString& nativePath, qint16 points, Files::LockWait& lockWait) {
+void appendScore(const WindowsPaths& paths, const QString& windowsPath, qint16 points,
+                 Files::LockWait& lockWait) {
+    const QString nativePath = paths.map(windowsPath);
     try {
         const Files::Lock lock = lockFor(nativePath, lockWait);
         // A file edited by hand, or a template, may end without a line end; the score still

@@ -33,9 +33,11 @@ QByteArray replacement(const QByteArray& templateContent, const QByteArray& oldC
 // The line appended for a score: " 227" CR LF.
 QByteArray scoreLine(qint16 points);
 
-// Appends the score's line to the file at the native path and syncs it to disk, whole or
-// not at all, on a line of its own. A failure's message says that the score was not saved.
-void appendScore(const QString& nativePath, qint16 points, Files::LockWait& lockWait);
+// Appends the score's line to the file at the Windows path (mapped like the start-up
+// check's) and syncs it to disk, whole or not at all, on a line of its own. A failure's
+// message says that the score was not saved.
+void appendScore(const WindowsPaths& paths, const QString& windowsPath, qint16 points,
+                 Files::LockWait& lockWait);
 
 // The lock file beside the score file (its target, where the name is a symlink) that the
 // start-up check and the append both hold, so that two instances never replace the file

@@ -36,6 +36,7 @@ public:
     QString dataHome() const { return m_env.dataHome(); }
     QString workDir() const { return m_env.workDir(); }
     QByteArray scoreFileContent() const { return m_env.scoreFileContent(); }
+    const TestEnvironment& environment() const { return m_env; }
     static QByteArray templateContent() { return shippedTemplate(); }
 
     bool start() {

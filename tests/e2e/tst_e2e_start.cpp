@@ -1,5 +1,6 @@
 #include "RealProgram.h"
 
+#include <functional>
 #include <sys/resource.h>
 
 using namespace MainWindowPoints;
@@ -91,29 +92,25 @@ private slots:
     // A score file that cannot be made stops the start with a message naming the cause,
     // and leaves nothing half-made behind.
     void startFailsWithMessage_data() {
-        QTest::addColumn<QString>("setup");
+        QTest::addColumn<std::function<void(RealProgram&)>>("setup");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("file in place of the folder") << "blocker"
-                                                     << "Programme";
+        QTest::newRow("file in place of the folder")
+            << std::function([](RealProgram& program) { program.environment().blockScoreFolder(); })
+            << "Programme";
         // The kernel's SIGXFSZ would end the program without a word mid-copy.
-        QTest::newRow("file size limit") << "size limit"
-                                         << "Die Datei ist zu groß";
-    }
-    void startFailsWithMessage() {
-        QFETCH(QString, setup);
-        QFETCH(QString, expected);
-        RealProgram program;
-        const QString folder = program.dataHome() + QStringLiteral("/greifholm/c/Programme");
-        if (setup == QLatin1String("blocker")) {
-            QDir().mkpath(QFileInfo(folder).absolutePath());
-            QFile blocker(folder);
-            QVERIFY(blocker.open(QIODevice::WriteOnly));
-        } else {
+        QTest::newRow("file size limit") << std::function([](RealProgram& program) {
             program.process().setChildProcessModifier([] {
                 const rlimit limit{20, 20}; // bytes: less than the template
                 ::setrlimit(RLIMIT_FSIZE, &limit);
             });
-        }
+        }) << "Die Datei ist zu groß";
+    }
+    void startFailsWithMessage() {
+        QFETCH(std::function<void(RealProgram&)>, setup);
+        QFETCH(QString, expected);
+        RealProgram program;
+        const QString folder = QFileInfo(program.environment().scoreFile()).absolutePath();
+        setup(program);
 
         QVERIFY(program.start());
         const qulonglong box = RealProgram::findWindow(QStringLiteral("Greifholm"));
@@ -128,7 +125,8 @@ private slots:
         const QString errors = QString::fromLocal8Bit(program.process().readAllStandardError());
         QVERIFY2(errors.contains(QStringLiteral("Laufzeitfehler")), qPrintable(errors));
         QVERIFY2(errors.contains(expected), qPrintable(errors));
-        if (setup == QLatin1String("size limit")) {
+        // Nothing half-made is left: no temporary file, no score file.
+        if (QFileInfo(folder).isDir()) {
             QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
                      QStringList{QStringLiteral(".spunkte.txt.lock")});
         }

@@ -1,6 +1,6 @@
+#include "app/Int16.h"
 #include "platform/ErrorReporter.h"
 #include "platform/EventHalt.h"
-#include "platform/Int16.h"
 #include "support/Fakes.h"
 
 #include <QTest>

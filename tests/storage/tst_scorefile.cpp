@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 #include "platform/RuntimeError.h"
+#include "platform/SystemErrorText.h"
 #include "platform/WindowsPaths.h"
 #include "storage/ScoreFile.h"
 #include "support/Fakes.h"
@@ -10,6 +11,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -34,37 +37,34 @@ const QByteArray kTemplate("Greifholm-Punkte\r\n");
 class TestScoreFile : public QObject {
     Q_OBJECT
 private:
-    TestEnvironment* m_env = nullptr;
-    QString m_dataHome;
-    QString m_workDir;
-    QString m_scorePath;
+    // A data folder and a working directory of the test's own; the working directory holds
+    // kTemplate, unless a test says otherwise.
+    struct Fixture {
+        TestEnvironment env{kTemplate};
+        PollingLockWait lockWait;
+        QString scorePath = env.scoreFile();
+        QString templatePath = env.workDir() + QStringLiteral("/spunkte.txt");
+        // Where no file is, and none may come to be.
+        QString elsewhere = env.path(QStringLiteral("elsewhere"));
+    };
+    std::optional<Fixture> m_f;
 
-    PollingLockWait m_lockWait;
-
-    WindowsPaths paths() const { return m_env->paths(); }
-    void startup() { ScoreFile::startupCheck(paths(), m_lockWait); }
-    void append(qint16 points) { ScoreFile::appendScore(m_scorePath, points, m_lockWait); }
+    WindowsPaths paths() const { return m_f->env.paths(); }
+    void startup() { ScoreFile::startupCheck(paths(), m_f->lockWait); }
+    void append(qint16 points) {
+        ScoreFile::appendScore(paths(), ScoreFile::kScoreFilePath, points, m_f->lockWait);
+    }
 
 private slots:
-    void init() {
-        // The working directory holds kTemplate, unless a test says otherwise.
-        m_env = new TestEnvironment(kTemplate);
-        m_dataHome = m_env->dataHome();
-        m_workDir = m_env->workDir();
-        m_scorePath = m_env->scoreFile();
-        m_lockWait = PollingLockWait();
-    }
-    void cleanup() {
-        delete m_env;
-        m_env = nullptr;
-    }
+    void init() { m_f.emplace(); }
+    void cleanup() { m_f.reset(); }
 
     // The first start creates the folder and installs the template.
     void missingFileGetsTemplate() {
         startup();
-        QCOMPARE(readFile(m_scorePath), kTemplate);
+        QCOMPARE(readFile(m_f->scorePath), kTemplate);
         // No temporary file is left beside it, only the lock file.
-        QCOMPARE(QDir(QFileInfo(m_scorePath).absolutePath())
+        QCOMPARE(QDir(QFileInfo(m_f->scorePath).absolutePath())
                      .entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  QStringList({QStringLiteral(".spunkte.txt.lock"), QStringLiteral("spunkte.txt")}));
     }
@@ -81,36 +81,37 @@ private slots:
     void sizeThreshold() {
         QFETCH(QByteArray, existing);
         QFETCH(bool, replaced);
-        writeFile(m_scorePath, existing);
+        writeFile(m_f->scorePath, existing);
         startup();
-        QCOMPARE(readFile(m_scorePath), replaced ? kTemplate : existing);
+        QCOMPARE(readFile(m_f->scorePath), replaced ? kTemplate : existing);
     }
 
     // A short score file and no template: an error naming the template, the file untouched.
     void missingTemplateIsAnError() {
-        QVERIFY(QFile::remove(m_workDir + QStringLiteral("/spunkte.txt")));
-        writeFile(m_scorePath, QByteArray(" 42\r\n"));
+        QVERIFY(QFile::remove(m_f->templatePath));
+        writeFile(m_f->scorePath, QByteArray(" 42\r\n"));
         try {
             startup();
             QFAIL("no error for a missing template");
         } catch (const RuntimeError& error) {
-            QVERIFY2(error.message().contains(m_workDir + QStringLiteral("/spunkte.txt")),
-                     qPrintable(error.message()));
+            QVERIFY2(error.message().contains(m_f->templatePath), qPrintable(error.message()));
             QVERIFY2(error.message().contains(QStringLiteral("nicht gefunden")),
                      qPrintable(error.message()));
         }
-        QCOMPARE(readFile(m_scorePath), QByteArray(" 42\r\n"));
+        // A cause the table does not know is still said in German.
+        QCOMPARE(germanCause(12345), QStringLiteral("Unerwarteter Systemfehler Nummer 12345"));
+        QCOMPARE(readFile(m_f->scorePath), QByteArray(" 42\r\n"));
     }
 
     // A folder where the score file or its folder should be is an error, not a success.
     void folderInPlaceOfFile() {
-        QVERIFY(QDir().mkpath(m_scorePath));
+        QVERIFY(QDir().mkpath(m_f->scorePath));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, startup());
         QVERIFY_THROWS_EXCEPTION(RuntimeError, append(100));
     }
     // A file where the score file's folder should be: an error that names the folder.
     void fileInPlaceOfFolder() {
-        writeFile(m_dataHome + QStringLiteral("/greifholm/c/Programme"), "not a folder");
+        m_f->env.blockScoreFolder();
         try {
             startup();
             QFAIL("no error for a file in place of the folder");
@@ -138,22 +139,22 @@ private slots:
     void appendLines() {
         QFETCH(QByteArray, existing);
         QFETCH(QByteArray, expected);
-        writeFile(m_scorePath, existing);
+        writeFile(m_f->scorePath, existing);
         append(227);
         append(0);
-        QCOMPARE(readFile(m_scorePath), expected);
+        QCOMPARE(readFile(m_f->scorePath), expected);
     }
     // A score file deleted during a series is created anew by the append.
     void appendCreatesMissingFile() {
-        QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
+        QDir().mkpath(QFileInfo(m_f->scorePath).absolutePath());
         append(350);
-        QCOMPARE(readFile(m_scorePath), QByteArray(" 350\r\n"));
+        QCOMPARE(readFile(m_f->scorePath), QByteArray(" 350\r\n"));
     }
 
     // A write that stops part-way (here at a file size limit, as on a full disk) is
     // reported and leaves the file as it was, so no later line is glued onto a fragment.
     void partialAppendIsCutBack() {
-        writeFile(m_scorePath, kTemplate);
+        writeFile(m_f->scorePath, kTemplate);
         // Without this, the kernel's SIGXFSZ would end the test (and the program) mid-write.
         Files::failWritesBeyondSizeLimit();
         rlimit unlimited{};
@@ -169,9 +170,9 @@ private slots:
         }
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
         QVERIFY2(message.contains(QStringLiteral("zu groß")), qPrintable(message));
-        QCOMPARE(readFile(m_scorePath), kTemplate);
+        QCOMPARE(readFile(m_f->scorePath), kTemplate);
         append(5);
-        QCOMPARE(readFile(m_scorePath), kTemplate + QByteArray(" 5\r\n"));
+        QCOMPARE(readFile(m_f->scorePath), kTemplate + QByteArray(" 5\r\n"));
     }
 
     // Another instance holds the lock while it replaces the file (flock(1) stands in for
@@ -187,32 +188,32 @@ private slots:
     void appendWaitsForTheLock() {
         QFETCH(int, patienceMs);
         QFETCH(QByteArray, expected);
-        writeFile(m_scorePath, "");
-        const QString acquired = m_env->path(QStringLiteral("acquired"));
-        const QString replacement = m_env->path(QStringLiteral("replacement"));
+        writeFile(m_f->scorePath, "");
+        const QString acquired = m_f->env.path(QStringLiteral("acquired"));
+        const QString replacement = m_f->env.path(QStringLiteral("replacement"));
         writeFile(replacement, kTemplate);
         QProcess holder;
         holder.start(QStringLiteral("flock"),
-                     {QStringLiteral("-x"), ScoreFile::lockPathFor(m_scorePath),
+                     {QStringLiteral("-x"), ScoreFile::lockPathFor(m_f->scorePath),
                       QStringLiteral("sh"), QStringLiteral("-c"),
                       QStringLiteral("touch \"$0\"; sleep 0.5; cp \"$1\" \"$2.new\"; "
                                      "mv \"$2.new\" \"$2\""),
-                      acquired, replacement, m_scorePath});
+                      acquired, replacement, m_f->scorePath});
         QTRY_VERIFY(QFileInfo::exists(acquired));
-        m_lockWait.patienceMs = patienceMs;
+        m_f->lockWait.patienceMs = patienceMs;
         QString message;
         try {
             append(338);
-            QCOMPARE(readFile(m_scorePath), expected);
+            QCOMPARE(readFile(m_f->scorePath), expected);
         } catch (const RuntimeError& error) {
             message = error.message();
-            QCOMPARE(readFile(m_scorePath), expected);
+            QCOMPARE(readFile(m_f->scorePath), expected);
         }
         QVERIFY(holder.waitForFinished(10000));
         QCOMPARE(holder.exitCode(), 0);
-        QCOMPARE(m_lockWait.waitedFor, QStringList{ScoreFile::lockPathFor(m_scorePath)});
+        QCOMPARE(m_f->lockWait.waitedFor, QStringList{ScoreFile::lockPathFor(m_f->scorePath)});
         if (expected.isEmpty()) {
-            QVERIFY2(message.contains(ScoreFile::lockPathFor(m_scorePath)), qPrintable(message));
+            QVERIFY2(message.contains(ScoreFile::lockPathFor(m_f->scorePath)), qPrintable(message));
             QVERIFY2(message.contains(QStringLiteral("Die Punktzahl 338 wurde nicht gespeichert")),
                      qPrintable(message));
         }
@@ -221,15 +222,15 @@ private slots:
     // Two data folders whose score files link to one shared file (one list for a family)
     // take one lock, beside the shared file, so they never replace each other's lines.
     void linkedScoreFilesShareOneLock() {
-        const QString shared = m_env->path(QStringLiteral("shared/spunkte.txt"));
-        const QString second = m_env->path(QStringLiteral("second/spunkte.txt"));
+        const QString shared = m_f->env.path(QStringLiteral("shared/spunkte.txt"));
+        const QString second = m_f->env.path(QStringLiteral("second/spunkte.txt"));
         writeFile(shared, kTemplate);
-        QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
+        QDir().mkpath(QFileInfo(m_f->scorePath).absolutePath());
         QDir().mkpath(QFileInfo(second).absolutePath());
-        QVERIFY(QFile::link(shared, m_scorePath));
+        QVERIFY(QFile::link(shared, m_f->scorePath));
         QVERIFY(QFile::link(shared, second));
-        QCOMPARE(ScoreFile::lockPathFor(m_scorePath), ScoreFile::lockPathFor(second));
-        QCOMPARE(ScoreFile::lockPathFor(m_scorePath),
+        QCOMPARE(ScoreFile::lockPathFor(m_f->scorePath), ScoreFile::lockPathFor(second));
+        QCOMPARE(ScoreFile::lockPathFor(m_f->scorePath),
                  QFileInfo(shared).canonicalPath() + QStringLiteral("/.spunkte.txt.lock"));
     }
 
@@ -261,67 +262,63 @@ private slots:
         QFETCH(QByteArray, templateContent);
         QFETCH(QByteArray, existing);
         QFETCH(QByteArray, expected);
-        writeFile(m_workDir + QStringLiteral("/spunkte.txt"), templateContent);
-        writeFile(m_scorePath, existing);
+        writeFile(m_f->templatePath, templateContent);
+        writeFile(m_f->scorePath, existing);
         startup();
-        QCOMPARE(readFile(m_scorePath), expected);
+        QCOMPARE(readFile(m_f->scorePath), expected);
     }
 
     // Nothing but a regular file is read or replaced, and a FIFO never blocks the program.
+    // Each row puts something in the way; "append too" rows also try the append.
     void specialFilesRefused_data() {
-        QTest::addColumn<QString>("setup");
+        QTest::addColumn<std::function<void(const Fixture&)>>("setup");
+        QTest::addColumn<bool>("appendToo");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("FIFO as template") << "fifo template"
-                                          << "keine reguläre Datei";
-        QTest::newRow("FIFO as score file") << "fifo score"
-                                            << "keine reguläre Datei";
-        QTest::newRow("link to a device as score file") << "device score"
-                                                        << "keine reguläre Datei";
+        const auto fifo = [](const QString& path) {
+            QFile::remove(path);
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        };
+        const auto link = [](const QString& target, const QString& path) {
+            QFile::remove(path);
+            QVERIFY(QFile::link(target, path));
+        };
+        const QString notRegular = QStringLiteral("keine reguläre Datei");
+        QTest::newRow("FIFO as template")
+            << std::function([=](const Fixture& f) { fifo(f.templatePath); }) << false
+            << notRegular;
+        QTest::newRow("FIFO as score file")
+            << std::function([=](const Fixture& f) { fifo(f.scorePath); }) << true << notRegular;
+        QTest::newRow("link to a device as score file") << std::function([=](const Fixture& f) {
+            link(QStringLiteral("/dev/full"), f.scorePath);
+        }) << true << notRegular;
         // Creating through it would put a file wherever it points.
-        QTest::newRow("dangling link as score file") << "dangling score"
-                                                     << "keine reguläre Datei";
-        QTest::newRow("template linking to /dev/zero") << "zero template"
-                                                       << "keine reguläre Datei";
-        QTest::newRow("template over 1 MiB") << "large template"
-                                             << "zu groß";
+        QTest::newRow("dangling link as score file")
+            << std::function([=](const Fixture& f) { link(f.elsewhere, f.scorePath); }) << true
+            << notRegular;
+        QTest::newRow("template linking to /dev/zero") << std::function([=](const Fixture& f) {
+            link(QStringLiteral("/dev/zero"), f.templatePath);
+        }) << false << notRegular;
+        QTest::newRow("template over 1 MiB") << std::function([](const Fixture& f) {
+            writeFile(f.templatePath, QByteArray(ScoreFile::kTemplateLimit + 1, 'x'));
+        }) << false << QStringLiteral("zu groß");
         // Refused, not passed over for an installed one: the name is there.
-        QTest::newRow("dangling link as template") << "dangling template"
-                                                   << "Verweis zeigt auf keine vorhandene Datei";
+        QTest::newRow("dangling link as template")
+            << std::function([=](const Fixture& f) { link(f.elsewhere, f.templatePath); }) << false
+            << QStringLiteral("Verweis zeigt auf keine vorhandene Datei");
         // The lock file is never followed: nothing may be created where a link points.
-        QTest::newRow("dangling link as lock file") << "dangling lock score"
-                                                    << "symbolischer Verweis";
+        QTest::newRow("dangling link as lock file") << std::function([=](const Fixture& f) {
+            link(f.elsewhere, ScoreFile::lockPathFor(f.scorePath));
+        }) << true << QStringLiteral("symbolischer Verweis");
     }
     void specialFilesRefused() {
-        QFETCH(QString, setup);
+        QFETCH(std::function<void(const Fixture&)>, setup);
+        QFETCH(bool, appendToo);
         QFETCH(QString, expected);
-        const QString templatePath = m_workDir + QStringLiteral("/spunkte.txt");
-        const QString elsewhere = m_env->path(QStringLiteral("elsewhere"));
-        QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
-        if (setup == QLatin1String("fifo template")) {
-            QVERIFY(QFile::remove(templatePath));
-            QCOMPARE(::mkfifo(QFile::encodeName(templatePath).constData(), 0600), 0);
-        }
-        if (setup == QLatin1String("fifo score"))
-            QCOMPARE(::mkfifo(QFile::encodeName(m_scorePath).constData(), 0600), 0);
-        if (setup == QLatin1String("device score"))
-            QVERIFY(QFile::link(QStringLiteral("/dev/full"), m_scorePath));
-        if (setup == QLatin1String("dangling score"))
-            QVERIFY(QFile::link(elsewhere, m_scorePath));
-        if (setup == QLatin1String("zero template")) {
-            QFile::remove(templatePath);
-            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), templatePath));
-        }
-        if (setup == QLatin1String("dangling template")) {
-            QFile::remove(templatePath);
-            QVERIFY(QFile::link(elsewhere, templatePath));
-        }
-        if (setup == QLatin1String("dangling lock score"))
-            QVERIFY(QFile::link(elsewhere, ScoreFile::lockPathFor(m_scorePath)));
-        if (setup == QLatin1String("large template"))
-            writeFile(templatePath, QByteArray(ScoreFile::kTemplateLimit + 1, 'x'));
+        QDir().mkpath(QFileInfo(m_f->scorePath).absolutePath());
+        setup(*m_f);
 
         for (const bool appending : {false, true}) {
-            if (appending && !setup.endsWith(QLatin1String("score")))
+            if (appending && !appendToo)
                 break;
             try {
                 if (appending)
@@ -333,26 +330,26 @@ private slots:
                 QVERIFY2(error.message().contains(expected), qPrintable(error.message()));
             }
         }
-        QVERIFY(!QFileInfo::exists(elsewhere));
+        QVERIFY(!QFileInfo::exists(m_f->elsewhere));
         // Nothing is created beside a link's target that is no regular file (in /dev).
-        const QString lock = ScoreFile::lockPathFor(m_scorePath);
-        QVERIFY2(QFileInfo(lock).absolutePath() == QFileInfo(m_scorePath).absolutePath() ||
+        const QString lock = ScoreFile::lockPathFor(m_f->scorePath);
+        QVERIFY2(QFileInfo(lock).absolutePath() == QFileInfo(m_f->scorePath).absolutePath() ||
                      !QFileInfo::exists(lock),
                  qPrintable(lock));
-        if (setup.endsWith(QLatin1String("score")))
-            QVERIFY(!QFileInfo(m_scorePath).isFile() || QFileInfo(m_scorePath).isSymLink());
+        if (appendToo)
+            QVERIFY(!QFileInfo(m_f->scorePath).isFile() || QFileInfo(m_f->scorePath).isSymLink());
     }
 
     // A symlinked score file is written through: the template and the append reach its
     // target, and the link stays a link.
     void symlinkedScoreFileWrittenThrough() {
-        const QString target = m_env->path(QStringLiteral("elsewhere/spunkte.txt"));
+        const QString target = m_f->env.path(QStringLiteral("elsewhere/spunkte.txt"));
         writeFile(target, " 9\r\n");
-        QDir().mkpath(QFileInfo(m_scorePath).absolutePath());
-        QVERIFY(QFile::link(target, m_scorePath));
+        QDir().mkpath(QFileInfo(m_f->scorePath).absolutePath());
+        QVERIFY(QFile::link(target, m_f->scorePath));
         startup();
         append(250);
-        QVERIFY(QFileInfo(m_scorePath).isSymLink());
+        QVERIFY(QFileInfo(m_f->scorePath).isSymLink());
         QCOMPARE(readFile(target), kTemplate + QByteArray(" 9\r\n 250\r\n"));
     }
 
@@ -360,7 +357,7 @@ private slots:
     // removes it, and nothing else: a user's files of a like name stay. The copy gets the
     // permissions of any new file, not those of a temporary.
     void leftoversRemovedAndModeOfNewFile() {
-        const QString folder = QFileInfo(m_scorePath).absolutePath();
+        const QString folder = QFileInfo(m_f->scorePath).absolutePath();
         const QString leftover = folder + QStringLiteral("/.spunkte.txt.greifholm-tmp-a1B2c3");
         writeFile(leftover, "Greif");
         const QStringList lookAlikes{QStringLiteral(".spunkte.txt.Kopie1"),
@@ -377,27 +374,19 @@ private slots:
         for (const QString& name : lookAlikes)
             QVERIFY2(QFileInfo::exists(folder + QLatin1Char('/') + name), qPrintable(name));
         struct stat info {};
-        QCOMPARE(::stat(QFile::encodeName(m_scorePath).constData(), &info), 0);
+        QCOMPARE(::stat(QFile::encodeName(m_f->scorePath).constData(), &info), 0);
         QCOMPARE(info.st_mode & 0777, mode_t(0644));
     }
 
     // Started from a folder without a template, the program takes the installed one.
     void installedTemplateWhenNoneInWorkingDirectory() {
-        QVERIFY(QFile::remove(m_workDir + QStringLiteral("/spunkte.txt")));
-        const QString installed = m_env->path(QStringLiteral("share/greifholm"));
+        QVERIFY(QFile::remove(m_f->templatePath));
+        const QString installed = m_f->env.path(QStringLiteral("share/greifholm"));
         writeFile(installed + QStringLiteral("/spunkte.txt"), "Installierte Vorlage\r\n");
-        ScoreFile::startupCheck(WindowsPaths(m_dataHome, m_workDir,
-                                             {m_env->path(QStringLiteral("nowhere")), installed}),
-                                m_lockWait);
-        QCOMPARE(readFile(m_scorePath), QByteArray("Installierte Vorlage\r\n"));
-    }
-
-    // Every errno has a German cause.
-    void causeTexts() {
-        QCOMPARE(Files::causeText(ENOENT), QStringLiteral("Datei oder Verzeichnis nicht gefunden"));
-        QCOMPARE(Files::causeText(ENOSPC), QStringLiteral("Kein Speicherplatz mehr auf dem Gerät"));
-        QCOMPARE(Files::causeText(ELOOP), QStringLiteral("Zu viele Ebenen symbolischer Verweise"));
-        QCOMPARE(Files::causeText(12345), QStringLiteral("Unerwarteter Systemfehler Nummer 12345"));
+        ScoreFile::startupCheck(WindowsPaths(m_f->env.dataHome(), m_f->env.workDir(),
+                                             {m_f->env.path(QStringLiteral("nowhere")), installed}),
+                                m_f->lockWait);
+        QCOMPARE(readFile(m_f->scorePath), QByteArray("Installierte Vorlage\r\n"));
     }
 };
 

@@ -136,6 +136,14 @@ public:
     QStringList waitedFor;
 };
 
+// A window painter that cannot draw on any window, as off X11: the stick boxes repaint
+// through Qt, which the offscreen platform shows in the widgets' own pictures.
+class NoWindowPainter final : public WindowPainter {
+public:
+    bool canDraw(unsigned long) override { return false; }
+    void put(unsigned long, const QImage&, const QRect&, const QPoint&) override {}
+};
+
 // All fakes in one place, wired into a Platform.
 struct FakePlatform {
     FakeClock clock;
@@ -145,8 +153,9 @@ struct FakePlatform {
     SteppingTimeOfDay timeOfDay;
     RecordingErrorReporter errors;
     PollingLockWait lockWait;
+    NoWindowPainter painter;
 
     Platform platform() {
-        return Platform{clock, keys, sleeper, random, timeOfDay, errors, lockWait};
+        return Platform{clock, keys, sleeper, random, timeOfDay, errors, lockWait, painter};
     }
 };

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 // A data folder and a working directory of their own, with a template in place, so that
@@ -28,6 +29,15 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     WindowsPaths paths() const { return WindowsPaths(dataHome(), workDir()); }
+    // Puts a file where the score file's folder belongs, so that no score file can be made;
+    // returns that place.
+    QString blockScoreFolder() const {
+        const QString folder = QFileInfo(scoreFile()).absolutePath();
+        QDir().mkpath(QFileInfo(folder).absolutePath());
+        QFile blocker(folder);
+        blocker.open(QIODevice::WriteOnly);
+        return folder;
+    }
 
 private:
     QTemporaryDir m_dir;

@@ -4,12 +4,20 @@
 
 #include <QColor>
 #include <QImage>
-#include <vector>
+
+// Told of every fill a drawing surface makes, in device pixels, so that what changed can be
+// put on screen (ChangeTracker).
+class FillListener {
+public:
+    virtual ~FillListener() = default;
+    virtual void filled(const QRect& deviceArea, QRgb colour) = 0;
+};
 
 // The drawing operations of a stick box, in twips (15 per logical pixel) measured from the
 // box's top-left corner, x to the right and y downwards. It draws into an image that the
 // box widget shows, so a covered and uncovered box keeps its picture. What lies outside the
-// box is clipped.
+// box is clipped. Every operation is a fill of device pixels: the sticks draw only
+// horizontal lines, and a line is the one-pixel-thick rectangle between its ends.
 class DrawingSurface {
 public:
     DrawingSurface(int widthTwips, int heightTwips, qreal devicePixelRatio, QColor background,
@@ -30,14 +38,11 @@ public:
     const QImage& image() const { return m_image; }
     qreal devicePixelRatio() const { return m_devicePixelRatio; }
 
-    // The part of the box, in logical pixels, whose pixels differ from the picture as it was
-    // at the previous call; empty when nothing drawn since changed a pixel. A falling stick
-    // repaints its whole length every frame, but only a few rows ever look different, and a
-    // frame that changes nothing must not cost a trip to the screen.
-    QRect takeChangedArea();
-
     // The device pixel that a point in twips falls on.
     QPoint toDevice(float x, float y) const;
+
+    // Null, or the one listener told of every fill.
+    void setFillListener(FillListener* listener) { m_listener = listener; }
 
 private:
     void fill(const QRect& deviceRect, const QColor& colour);
@@ -49,18 +54,5 @@ private:
     QColor m_background;
     QColor m_foreground;
     QImage m_image;
-    QImage m_taken;  // the picture at the last takeChangedArea()
-    QRect m_touched; // device pixels drawn on since then
-
-    // Fills in device pixels. The same fills over again cannot change a pixel, so a frame
-    // that repeats the previous frame's fills is known unchanged without comparing pixels.
-    struct Fill {
-        QRect rect;
-        QRgb colour;
-        bool operator==(const Fill&) const = default;
-    };
-    std::vector<Fill> m_fills;         // since the last takeChangedArea()
-    std::vector<Fill> m_previousFills; // between the two calls before
-    bool m_onlyFills = false;          // nothing but fills since the last call
-    bool m_previousOnlyFills = false;  // nothing but fills between the two calls before
+    FillListener* m_listener = nullptr;
 };

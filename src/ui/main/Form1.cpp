@@ -3,7 +3,6 @@
 #include "Form1Layout.h"
 #include "StickBox.h"
 #include "app/Module1.h"
-#include "platform/X11WindowPainter.h"
 #include "storage/ScoreFile.h"
 #include "ui/Layout.h"
 #include "ui/explanation/Form3.h"
@@ -11,7 +10,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,7 +24,7 @@ constexpr int kTimerIntervalMs = 2000;
 constexpr int kInitialSpeed = 1000;
 
 StickBox* makeStickBox(QWidget* parent, const char* name, const QRect& twips,
-                       X11WindowPainter* painter) {
+                       WindowPainter& painter) {
     auto* box = new StickBox(twips.size(), painter, parent);
     box->setObjectName(QLatin1String(name));
     box->setGeometry(twipsRect(twips));
@@ -41,8 +39,8 @@ Form1::Form1(Module1& module, const Platform& platform, const WindowsPaths& path
     , m_errors(platform.errors)
     , m_lockWait(platform.lockWait)
     , m_paths(paths)
-    , m_test(module, platform, *this) {
-    buildLayout();
+    , m_series(module, platform, *this) {
+    buildLayout(platform.painter);
 }
 
 Form1::~Form1() {
@@ -59,7 +57,7 @@ Form3* Form1::explanationWindow() const {
     return m_form3;
 }
 
-void Form1::buildLayout() {
+void Form1::buildLayout(WindowPainter& painter) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Greifholm-Programm"));
     setWindowColour(this, kWindowColour);
@@ -74,16 +72,12 @@ void Form1::buildLayout() {
         return LabelStyle{font, kWindowColour, text, Qt::AlignHCenter, wrap};
     };
 
-    // The keys are read from X, so the windows are there too; only the tests' offscreen
-    // platform has none.
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
-        m_painter = std::make_unique<X11WindowPainter>();
-    Picture1 = makeStickBox(this, "Picture1", Form1Layout::Picture1, m_painter.get());
+    Picture1 = makeStickBox(this, "Picture1", Form1Layout::Picture1, painter);
     Command1 =
         makeButton(this, "Command1", QStringLiteral("Start"), twipsRect(Form1Layout::Command1));
     Command2 =
         makeButton(this, "Command2", QStringLiteral("Ende"), twipsRect(Form1Layout::Command2));
-    Picture2 = makeStickBox(this, "Picture2", Form1Layout::Picture2, m_painter.get());
+    Picture2 = makeStickBox(this, "Picture2", Form1Layout::Picture2, painter);
     Label1 =
         makeLabel(this, "Label1", QStringLiteral("10 Versuche"), twipsRect(Form1Layout::Label1),
                   onWindow(layoutFont(QStringLiteral("Arial"), 14.25), kBlack, true));
@@ -139,14 +133,14 @@ void Form1::buildLayout() {
 }
 
 void Form1::load() {
-    m_test.resetCount();
+    m_series.resetCount();
     HScroll1->setValue(kInitialSpeed);
     ScoreFile::startupCheck(m_paths, m_lockWait);
 }
 
 void Form1::Command1_Click() {
     guarded(m_errors, [&] {
-        m_test.startSeries(HScroll1->value());
+        m_series.startSeries(HScroll1->value());
         Timer1->start();
         setSeriesControlsEnabled(false);
     });
@@ -171,7 +165,7 @@ void Form1::Timer1_Timer() {
     Timer1->start();
     guarded(m_errors, [&] {
         try {
-            m_test.ChooseDrop();
+            m_series.ChooseDrop();
         } catch (...) {
             // A series that ended in an error is over: while its message is shown, no tick
             // may start another trial, open the results or save a score.

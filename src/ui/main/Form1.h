@@ -1,10 +1,9 @@
 #pragma once
 
-#include "ReactionTest.h"
+#include "ReactionSeries.h"
 
 #include <QPointer>
 #include <QWidget>
-#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -16,7 +15,6 @@ class Form3;
 class Module1;
 class StickBox;
 class WindowsPaths;
-class X11WindowPainter;
 
 // The main window, "Greifholm-Programm": two stick boxes, the series buttons, the speed bar,
 // the time box and the trial counter. It stays open for the whole run.
@@ -31,7 +29,7 @@ public:
     // program runs it before the window is first shown; it throws on failure.
     void load();
 
-    ReactionTest& reactionTest() { return m_test; }
+    ReactionSeries& series() { return m_series; }
     // The other windows, or null while they do not exist.
     Form2* resultsWindow() const;
     Form3* explanationWindow() const;
@@ -41,7 +39,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildLayout();
+    void buildLayout(WindowPainter& painter);
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -59,9 +57,7 @@ private:
     ErrorReporter& m_errors;
     Files::LockWait& m_lockWait;
     const WindowsPaths& m_paths;
-    ReactionTest m_test;
-    // Puts the stick boxes' pictures on screen; null off X11.
-    std::unique_ptr<X11WindowPainter> m_painter;
+    ReactionSeries m_series;
 
     StickBox* Picture1 = nullptr; // right stick
     QPushButton* Command1 = nullptr;

@@ -1,6 +1,6 @@
 #include "StickBox.h"
 
-#include "platform/X11WindowPainter.h"
+#include "platform/WindowPainter.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,7 +14,7 @@ const QColor kBoxForeground(0, 0, 0);
 
 } // namespace
 
-StickBox::StickBox(const QSize& sizeTwips, X11WindowPainter* painter, QWidget* parent)
+StickBox::StickBox(const QSize& sizeTwips, WindowPainter& painter, QWidget* parent)
     : QWidget(parent)
     , m_surface(sizeTwips.width(), sizeTwips.height(), parent->devicePixelRatioF(), kBoxBackground,
                 kBoxForeground)
@@ -34,7 +34,7 @@ void StickBox::paintEvent(QPaintEvent* event) {
 }
 
 void StickBox::presentNow() {
-    const QRect changed = m_surface.takeChangedArea();
+    const QRect changed = m_changes.takeChangedArea();
     if (changed.isEmpty())
         return;
     if (putDirectly(changed)) {
@@ -47,15 +47,15 @@ void StickBox::presentNow() {
 }
 
 bool StickBox::putDirectly(const QRect& area) {
-    if (!m_painter || !isVisible())
+    if (!isVisible())
         return false;
     QWidget* const top = window();
     const WId id = top->winId();
-    if (!m_painter->canDraw(id))
+    if (!m_painter.canDraw(id))
         return false;
     const qreal ratio = m_surface.devicePixelRatio();
     const QRect source(area.topLeft() * ratio, area.size() * ratio);
     const QPoint origin = mapTo(top, QPoint(0, 0)) * ratio;
-    m_painter->put(id, m_surface.image(), source, origin + source.topLeft());
+    m_painter.put(id, m_surface.image(), source, origin + source.topLeft());
     return true;
 }

@@ -1,19 +1,20 @@
 #pragma once
 
+#include "ChangeTracker.h"
 #include "DrawingSurface.h"
 
 #include <QWidget>
 
-class X11WindowPainter;
+class WindowPainter;
 
 // A picture box in which a stick stands and falls. It shows its drawing surface's image, so
 // its picture survives being covered.
 class StickBox final : public QWidget {
     Q_OBJECT
 public:
-    // With a painter, what changed goes straight onto the window's X window; without one
-    // (other platforms, or a window the painter cannot draw on), through a Qt repaint.
-    StickBox(const QSize& sizeTwips, X11WindowPainter* painter, QWidget* parent);
+    // What changed goes straight onto the window through the painter, or, where it cannot
+    // draw on the window, through a Qt repaint.
+    StickBox(const QSize& sizeTwips, WindowPainter& painter, QWidget* parent);
 
     DrawingSurface& surface() { return m_surface; }
     // Puts what changed in the picture on screen now, without the event loop.
@@ -26,5 +27,6 @@ private:
     bool putDirectly(const QRect& area);
 
     DrawingSurface m_surface;
-    X11WindowPainter* m_painter;
+    ChangeTracker m_changes{m_surface};
+    WindowPainter& m_painter;
 };

@@ -61,7 +61,7 @@ void Form2::showSeries() {
 }
 
 void Form2::speichern(const QString& path) {
-    ScoreFile::appendScore(m_paths.map(path), m_points, m_lockWait);
+    ScoreFile::appendScore(m_paths, path, m_points, m_lockWait);
 }
 
 void Form2::Command1_Click() {

@@ -1,7 +1,7 @@
 #include "Scoring.h"
 
-#include "platform/Int16.h"
-#include "platform/NumberText.h"
+#include "app/Int16.h"
+#include "app/NumberText.h"
 
 namespace Scoring {
 

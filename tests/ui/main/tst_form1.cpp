@@ -180,7 +180,7 @@ private slots:
         QVERIFY(control<QPushButton>("Command3")->isEnabled());
         QVERIFY(control<QScrollBar>("HScroll1")->isEnabled());
         QVERIFY(!control<QTimer>("Timer1")->isActive());
-        QCOMPARE(m_form->reactionTest().trialCount(), qint16(0));
+        QCOMPARE(m_form->series().trialCount(), qint16(0));
         QCOMPARE(m_env->scoreFileContent(), QByteArray("Greifholm-Punkte\r\n"));
     }
 
@@ -204,7 +204,7 @@ private slots:
         bar->setValue(500);
         control<QPushButton>("Command1")->click();
         bar->setValue(7000);
-        QCOMPARE(m_form->reactionTest().speedSetting(), 500);
+        QCOMPARE(m_form->series().speedSetting(), 500);
     }
 
     // A tick that draws 3 drops nothing; one that draws 1 runs a trial on the left stick.
@@ -214,7 +214,7 @@ private slots:
         pressEveryTrialAfter(120);
         control<QPushButton>("Command1")->click();
         control<QTimer>("Timer1")->setInterval(1);
-        QTRY_COMPARE(m_form->reactionTest().trialCount(), qint16(1));
+        QTRY_COMPARE(m_form->series().trialCount(), qint16(1));
         QCOMPARE(m_fakes->random.seeds.size() >= 2, true);
         QCOMPARE(m_module->TrialTimes[0], qint16(120));
         QCOMPARE(control<QLineEdit>("Text1")->text(), QStringLiteral("120"));
@@ -345,10 +345,7 @@ private slots:
     // A failing score file at load is an error, not a silent start.
     void loadFailsOnBrokenScoreFolder() {
         TestEnvironment env;
-        QDir().mkpath(env.dataHome() + QStringLiteral("/greifholm/c"));
-        QFile blocker(env.dataHome() + QStringLiteral("/greifholm/c/Programme"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        env.blockScoreFolder();
         const WindowsPaths paths = env.paths();
         Form1 form(*m_module, m_fakes->platform(), paths);
         QVERIFY_THROWS_EXCEPTION(RuntimeError, form.load());

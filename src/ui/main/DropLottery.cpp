@@ -1,8 +1,8 @@
-#include "ChooseDrop.h"
+#include "DropLottery.h"
 
 #include <cmath>
 
-int chooseDropValue(RandomSource& random, TimeOfDay& timeOfDay) {
+int drawLots(RandomSource& random, TimeOfDay& timeOfDay) {
     random.reseed(timeOfDay.secondsSinceMidnight());
     const float r = random.next();
     // In single precision, as the choice always was.

@@ -1,4 +1,4 @@
-#include "platform/Int16.h"
+#include "app/Int16.h"
 
 #include <QTest>
 

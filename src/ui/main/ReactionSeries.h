@@ -10,9 +10,9 @@ class Module1;
 
 // The series of ten trials: the counter, the speed, the random choice of each tick and the
 // drop trial with its time measurement.
-class ReactionTest {
+class ReactionSeries {
 public:
-    ReactionTest(Module1& module, const Platform& platform, TrialView& view);
+    ReactionSeries(Module1& module, const Platform& platform, TrialView& view);
 
     // A series begins: the speed bar's value is taken, the counter reset, both sticks drawn
     // at rest.
@@ -26,7 +26,6 @@ public:
 
     qint16 trialCount() const { return m_trialCount; }
     std::int32_t speedSetting() const { return m_speedSetting; }
-    double dropIncrement() const { return m_dropIncrement; }
 
 private:
     void presentBothSticks();

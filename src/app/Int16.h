@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <QtGlobal>
 #include <cmath>

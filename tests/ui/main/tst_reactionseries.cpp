@@ -1,8 +1,9 @@
 #include "app/Module1.h"
 #include "platform/Random.h"
 #include "support/Fakes.h"
-#include "ui/main/ChooseDrop.h"
-#include "ui/main/ReactionTest.h"
+#include "ui/main/ChangeTracker.h"
+#include "ui/main/DropLottery.h"
+#include "ui/main/ReactionSeries.h"
 #include "ui/main/StickDrawing.h"
 #include "ui/main/TrialTiming.h"
 
@@ -25,6 +26,8 @@ class FakeTrialView final : public TrialView {
 public:
     DrawingSurface right{3855, 9495, 1.0, Qt::white, Qt::black};
     DrawingSurface left{3855, 9495, 1.0, Qt::white, Qt::black};
+    ChangeTracker rightChanges{right};
+    ChangeTracker leftChanges{left};
     QImage rightScreen = right.image().copy();
     QImage leftScreen = left.image().copy();
     QString time;
@@ -38,7 +41,8 @@ public:
     }
     QImage& screen(StickSide side) { return side == StickSide::Right ? rightScreen : leftScreen; }
     void presentStick(StickSide side) override {
-        const QRect changed = surface(side).takeChangedArea();
+        const QRect changed =
+            (side == StickSide::Right ? rightChanges : leftChanges).takeChangedArea();
         if (changed.isEmpty())
             return;
         ++presents;
@@ -63,13 +67,13 @@ constexpr int kBaseline = kBaselineReads;
 } // namespace
 
 // The series and its drop trials with an injected clock, key state, pause and random numbers.
-class TestReactionTest : public QObject {
+class TestReactionSeries : public QObject {
     Q_OBJECT
 private:
     FakePlatform* m_fakes = nullptr;
     FakeTrialView* m_view = nullptr;
     Module1* m_module = nullptr;
-    ReactionTest* m_test = nullptr;
+    ReactionSeries* m_series = nullptr;
 
     // Presses the key at the poll of the given frame and lets `delayMs` pass at that moment.
     void pressAtFrame(int vk, int frame, std::int64_t delayMs) {
@@ -86,11 +90,11 @@ private slots:
         m_fakes = new FakePlatform;
         m_view = new FakeTrialView;
         m_module = new Module1;
-        m_test = new ReactionTest(*m_module, m_fakes->platform(), *m_view);
-        m_test->startSeries(1000);
+        m_series = new ReactionSeries(*m_module, m_fakes->platform(), *m_view);
+        m_series->startSeries(1000);
     }
     void cleanup() {
-        delete m_test;
+        delete m_series;
         delete m_module;
         delete m_view;
         delete m_fakes;
@@ -113,14 +117,14 @@ private slots:
         const int vk = stickSide == StickSide::Right ? kVkRight : kVkLeft;
         pressAtFrame(vk, frame, delayMs);
 
-        m_test->DropStick(stickSide);
+        m_series->DropStick(stickSide);
 
         // Frames are 100 µs apart: frame k is polled (k - 1) / 10 ms after the start.
         const int expected = delayMs + (frame - 1) / 10;
         QCOMPARE(m_module->TrialTimes[0], qint16(expected));
         QCOMPARE(m_view->time, QString::number(expected));
         QCOMPARE(m_view->count, QStringLiteral("1"));
-        QCOMPARE(m_test->trialCount(), qint16(1));
+        QCOMPARE(m_series->trialCount(), qint16(1));
         QCOMPARE(m_fakes->keys.readCount(vk), kBaseline + frame);
         QCOMPARE(m_fakes->keys.readCount(vk == kVkRight ? kVkLeft : kVkRight), 0);
         QCOMPARE(m_fakes->sleeper.sleeps, std::vector<int>{2000});
@@ -142,12 +146,12 @@ private slots:
     void fullFallFrames() {
         QFETCH(int, speed);
         QFETCH(int, frames);
-        m_test->startSeries(speed);
-        m_test->DropStick(StickSide::Left);
+        m_series->startSeries(speed);
+        m_series->DropStick(StickSide::Left);
         QCOMPARE(m_fakes->keys.readCount(kVkLeft), kBaseline + frames + 1);
         // Paced frames: the fall lasts frames × 100 µs (plus the fake clock's steps).
         QCOMPARE(m_module->TrialTimes[0], qint16(frames / 10));
-        QCOMPARE(m_test->speedSetting(), speed);
+        QCOMPARE(m_series->speedSetting(), speed);
     }
 
     // Which key states end a trial on the right side, and at which poll. Rows give the key
@@ -177,7 +181,7 @@ private slots:
             [=](int, int read) { return read == kBaseline + 200 - 1 ? down : qint16(0); },
         };
         m_fakes->keys.setScript(scripts[script]);
-        m_test->DropStick(StickSide::Right);
+        m_series->DropStick(StickSide::Right);
         QCOMPARE(m_fakes->keys.readCount(kVkRight), kBaseline + polls);
         QCOMPARE(m_fakes->keys.readCount(kVkLeft), 0);
     }
@@ -191,7 +195,7 @@ private slots:
                 m_fakes->clock.advance(1 * kMs); // this frame's drawing takes 1 ms
             return read == kBaseline + 200 - 1 ? kPressedSinceLastQuery : 0;
         });
-        m_test->DropStick(StickSide::Right);
+        m_series->DropStick(StickSide::Right);
 
         const std::vector<std::int64_t>& reads = m_fakes->keys.readTimes(kVkRight);
         QCOMPARE(int(reads.size()), kBaseline + 200);
@@ -242,7 +246,7 @@ private slots:
             return 0;
         });
         m_view->presents = 0;
-        m_test->DropStick(StickSide::Left);
+        m_series->DropStick(StickSide::Left);
 
         QCOMPARE(polls, 10398 + 1);
         QCOMPARE(behind, 0);
@@ -256,7 +260,7 @@ private slots:
     // A trial that presses at once draws no frame, and the cleared box never shows.
     void keyAtFirstPollShowsNoClearedBox() {
         pressAtFrame(kVkLeft, 1, 5);
-        m_test->DropStick(StickSide::Left);
+        m_series->DropStick(StickSide::Left);
         QCOMPARE(m_view->stickMissing, 0);
         QCOMPARE(m_view->leftScreen.pixel(kInStick), qRgb(255, 0, 0));
     }
@@ -266,19 +270,19 @@ private slots:
         for (int i = 0; i < 10; ++i) {
             pressAtFrame(kVkRight, 1, 100 + i);
             m_fakes->keys.forget();
-            m_test->DropStick(StickSide::Right);
+            m_series->DropStick(StickSide::Right);
             QCOMPARE(m_view->count, QString::number(i + 1));
             QCOMPARE(m_view->finished, i == 9 ? 1 : 0);
         }
         for (int i = 0; i < 10; ++i)
             QCOMPARE(m_module->TrialTimes[size_t(i)], qint16(100 + i));
 
-        m_test->startSeries(1000);
-        QCOMPARE(m_test->trialCount(), qint16(0));
+        m_series->startSeries(1000);
+        QCOMPARE(m_series->trialCount(), qint16(0));
         for (int i = 0; i < 2; ++i) {
             pressAtFrame(kVkLeft, 1, 300 + i);
             m_fakes->keys.forget();
-            m_test->DropStick(StickSide::Left);
+            m_series->DropStick(StickSide::Left);
         }
         QCOMPARE(m_module->TrialTimes[0], qint16(300));
         QCOMPARE(m_module->TrialTimes[1], qint16(301));
@@ -290,14 +294,14 @@ private slots:
     // The frames drawn so far stay on screen behind the error message.
     void overlongTrialOverflows() {
         pressAtFrame(kVkRight, 3000, 32768);
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, m_test->DropStick(StickSide::Right));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, m_series->DropStick(StickSide::Right));
         QCOMPARE(m_view->rightScreen, m_view->right.image());
         QCOMPARE(m_view->rightScreen.pixel(145, kRowBelowRest), qRgb(255, 0, 0));
     }
     // 32767 ms is the longest time the table holds.
     void longestTrialFits() {
         pressAtFrame(kVkRight, 1, 32767);
-        m_test->DropStick(StickSide::Right);
+        m_series->DropStick(StickSide::Right);
         QCOMPARE(m_module->TrialTimes[0], qint16(32767));
     }
 
@@ -306,12 +310,12 @@ private slots:
         for (int i = 0; i < 10; ++i) {
             pressAtFrame(kVkRight, 1, 10);
             m_fakes->keys.forget();
-            m_test->DropStick(StickSide::Right);
+            m_series->DropStick(StickSide::Right);
         }
         pressAtFrame(kVkRight, 1, 10);
         m_fakes->keys.forget();
         try {
-            m_test->DropStick(StickSide::Right);
+            m_series->DropStick(StickSide::Right);
             QFAIL("no index error");
         } catch (const RuntimeError& error) {
             QVERIFY(error.message().contains(QStringLiteral("Index")));
@@ -337,7 +341,7 @@ private slots:
         m_fakes->random.values = {r};
         m_fakes->keys.setScript(
             [](int, int read) -> qint16 { return read == kBaseline ? kPressedSinceLastQuery : 0; });
-        m_test->ChooseDrop();
+        m_series->ChooseDrop();
         QCOMPARE(m_fakes->keys.readCount(kVkLeft) > 0 ? 1 : 0, leftReads);
         QCOMPARE(m_fakes->keys.readCount(kVkRight) > 0 ? 1 : 0, rightReads);
         QCOMPARE(m_fakes->random.seeds.size(), size_t(1));
@@ -352,7 +356,7 @@ private slots:
         const int ticks = 30000;
         int counts[4] = {};
         for (int i = 0; i < ticks; ++i) {
-            const int c = chooseDropValue(random, timeOfDay);
+            const int c = drawLots(random, timeOfDay);
             QVERIFY(c >= 1 && c <= 3);
             ++counts[c];
         }
@@ -364,5 +368,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestReactionTest)
-#include "tst_reactiontest.moc"
+QTEST_GUILESS_MAIN(TestReactionSeries)
+#include "tst_reactionseries.moc"

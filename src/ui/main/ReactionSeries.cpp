@@ -1,11 +1,11 @@
-#include "ReactionTest.h"
+#include "ReactionSeries.h"
 
-#include "ChooseDrop.h"
+#include "DropLottery.h"
 #include "StickDrawing.h"
 #include "TrialTiming.h"
+#include "app/Int16.h"
 #include "app/Module1.h"
-#include "platform/Int16.h"
-#include "platform/NumberText.h"
+#include "app/NumberText.h"
 
 namespace {
 
@@ -15,27 +15,27 @@ int virtualKeyOf(StickSide side) {
 
 } // namespace
 
-ReactionTest::ReactionTest(Module1& module, const Platform& platform, TrialView& view)
+ReactionSeries::ReactionSeries(Module1& module, const Platform& platform, TrialView& view)
     : m_module(module)
     , m_platform(platform)
     , m_view(view) {}
 
-void ReactionTest::startSeries(int speedBarValue) {
+void ReactionSeries::startSeries(int speedBarValue) {
     m_speedSetting = std::int32_t(qint16(speedBarValue));
     m_trialCount = 0;
     DrawSticksAtRest(m_view.surface(StickSide::Right), m_view.surface(StickSide::Left));
     presentBothSticks();
 }
 
-void ReactionTest::ChooseDrop() {
-    const int c = chooseDropValue(m_platform.random, m_platform.timeOfDay);
+void ReactionSeries::ChooseDrop() {
+    const int c = drawLots(m_platform.random, m_platform.timeOfDay);
     if (c == 1)
         DropStick(StickSide::Left);
     if (c == 2)
         DropStick(StickSide::Right);
 }
 
-void ReactionTest::DropStick(StickSide side) {
+void ReactionSeries::DropStick(StickSide side) {
     Clock& clock = m_platform.clock;
     KeyState& keys = m_platform.keys;
     DrawingSurface& surface = m_view.surface(side);
@@ -86,7 +86,7 @@ void ReactionTest::DropStick(StickSide side) {
         m_view.finishSeries();
 }
 
-void ReactionTest::presentBothSticks() {
+void ReactionSeries::presentBothSticks() {
     m_view.presentStick(StickSide::Right);
     m_view.presentStick(StickSide::Left);
 }

@@ -1,4 +1,4 @@
-#include "platform/NumberText.h"
+#include "app/NumberText.h"
 
 #include <QLocale>
 #include <QTest>

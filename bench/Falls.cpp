@@ -1,0 +1,36 @@
+#include "Harness.h"
+
+#include <cstdio>
+#include <string>
+
+// Whole falls without a key, in the real window, paced as in a series: how long each lasts,
+// and how late its frames start against their deadlines.
+void measureFalls(BenchProgram& program) {
+    ReactionSeries& test = program.series();
+    RecordingKeys& keys = program.keys;
+    std::vector<double> lateness;
+    for (int speed : {100, 1000, 10000}) {
+        test.startSeries(speed);
+        keys.reset();
+        test.DropStick(StickSide::Left);
+        const std::vector<std::int64_t> polls = keys.framePolls();
+        const std::int64_t start = polls.front();
+        const double durationMs = double(polls.back() - start) / 1e6;
+        const std::string name = "fall_duration_v" + std::to_string(speed) + "_ms";
+        print(name.c_str(), durationMs, "ms");
+        for (size_t t = 1; t <= polls.size(); ++t) {
+            const std::int64_t deadline = start + std::int64_t(t - 1) * kFramePeriod.count();
+            lateness.push_back(double(polls[t - 1] - deadline) / 1000.0);
+        }
+    }
+    print("frame_lateness_p99_us", percentile(lateness, 99), "us");
+    if (qEnvironmentVariableIsSet("BENCH_DEBUG")) {
+        int over = 0;
+        for (double l : lateness)
+            over += l > 500 ? 1 : 0;
+        std::printf("#   frames late by over 0.5 ms: %d\n", over);
+        for (double p : {50.0, 90.0, 95.0, 98.0, 99.5, 99.9, 100.0})
+            std::printf("#   lateness p%.1f %.1f us\n", p, percentile(lateness, p));
+        std::printf("#   frames %zu\n", lateness.size());
+    }
+}

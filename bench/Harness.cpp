@@ -1,0 +1,76 @@
+#include "Harness.h"
+
+#include <QApplication>
+#include <QDir>
+#include <algorithm>
+#include <cstdio>
+#include <pthread.h>
+#include <sched.h>
+#include <thread>
+#include <unistd.h>
+
+double percentile(std::vector<double> values, double p) {
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t index = std::min(values.size() - 1, size_t(p / 100.0 * double(values.size())));
+    return values[index];
+}
+
+void print(const char* name, double value, const char* unit) {
+    std::printf("%s %.3f %s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+void pinToCore(int core) {
+    const int cores = int(std::thread::hardware_concurrency());
+    if (core >= cores)
+        return;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    for (int c = 0; c < cores; ++c) {
+        if (core < 0 || c == core)
+            CPU_SET(c, &set);
+    }
+    pthread_setaffinity_np(pthread_self(), sizeof set, &set);
+}
+
+class BenchProgram::NoPause final : public Sleeper {
+public:
+    void sleepMs(int) override {}
+};
+
+class BenchProgram::StderrReporter final : public ErrorReporter {
+public:
+    void reportFatal(const QString& message) override {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+        std::_Exit(1);
+    }
+};
+
+// The benchmark's score file is its own; nobody else holds its lock.
+class BenchProgram::NoLockWait final : public Files::LockWait {
+public:
+    bool waitFor(const QString&, const std::function<bool()>&) override { return false; }
+};
+
+BenchProgram::BenchProgram()
+    : m_noPause(std::make_unique<NoPause>())
+    , m_errors(std::make_unique<StderrReporter>())
+    , m_lockWait(std::make_unique<NoLockWait>()) {
+    const Platform platform{trialClock,  keys,      *m_noPause,  m_random,
+                            m_timeOfDay, *m_errors, *m_lockWait, m_painter};
+    // Every tenth fall ends a series, whose score goes to a file of the benchmark's own.
+    QDir().mkpath(m_dir.path() + QStringLiteral("/greifholm/c/Programme"));
+    m_window = std::make_unique<Form1>(m_module, platform, m_paths);
+    m_window->showMaximized();
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::processEvents();
+        usleep(20'000);
+    }
+}
+
+void BenchProgram::closeWindow() {
+    m_window->close();
+    QCoreApplication::processEvents();
+}

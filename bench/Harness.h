@@ -1,0 +1,111 @@
+#pragma once
+
+// What every measurement of the benchmark shares: printing a figure, percentiles, pinning a
+// thread to a core, and the program's own main window wired to a real X server with a
+// recording key state and a clock that can run a trial's frames back to back.
+#include "app/Module1.h"
+#include "platform/Clock.h"
+#include "platform/Random.h"
+#include "platform/TimeOfDay.h"
+#include "platform/WindowsPaths.h"
+#include "platform/X11KeyState.h"
+#include "platform/X11WindowPainter.h"
+#include "ui/main/Form1.h"
+#include "ui/main/TrialTiming.h"
+
+#include <QTemporaryDir>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+double percentile(std::vector<double> values, double p);
+void print(const char* name, double value, const char* unit);
+// Keeps the calling thread on one core (where the machine has it); -1 lets it run on all.
+void pinToCore(int core);
+
+// Passes the real key state through and notes when each read returned.
+class RecordingKeys final : public KeyState {
+public:
+    RecordingKeys(KeyState& inner, Clock& clock)
+        : m_inner(inner)
+        , m_clock(clock) {}
+    qint16 asyncKeyState(int virtualKey) override {
+        const qint16 state = m_inner.asyncKeyState(virtualKey);
+        const std::int64_t now = m_clock.nowNs();
+        reads.push_back(now);
+        if (reads.size() == kBaselineReads + 1)
+            fallStartedNs.store(now);
+        return state;
+    }
+    void reset() {
+        reads.clear();
+        fallStartedNs.store(0);
+    }
+    // Reads of the frames: the first frame's poll onwards.
+    std::vector<std::int64_t> framePolls() const {
+        return std::vector<std::int64_t>(reads.begin() + kBaselineReads, reads.end());
+    }
+
+    std::vector<std::int64_t> reads;
+    std::atomic<std::int64_t> fallStartedNs{0};
+
+private:
+    KeyState& m_inner;
+    Clock& m_clock;
+};
+
+// The monotonic clock, or, while `unpaced` is set, a clock that moves one frame period on
+// every read: each frame's deadline is then past as soon as it is checked, the trial's frames
+// run back to back, and the time between two key polls is what a frame costs.
+class PacingClock final : public Clock {
+public:
+    std::int64_t nowNs() override {
+        return unpaced ? m_frames += kFramePeriod.count() : m_real.nowNs();
+    }
+    bool unpaced = false;
+
+private:
+    SteadyClock m_real;
+    std::int64_t m_frames = 0;
+};
+
+// The program's main window with its trial, as a series runs it, but with the key state
+// recorded, no pause after a trial and a score file of the benchmark's own.
+class BenchProgram {
+public:
+    BenchProgram();
+
+    SteadyClock clock;
+    PacingClock trialClock;
+    RecordingKeys keys{m_realKeys, clock};
+    ReactionSeries& series() { return m_window->series(); }
+    QWidget& leftBox() { return *m_window->findChild<QWidget*>(QStringLiteral("Picture2")); }
+    // The benchmark's own window goes before the real program's are looked for.
+    void closeWindow();
+
+private:
+    class NoPause;
+    class StderrReporter;
+    class NoLockWait;
+
+    X11KeyState m_realKeys;
+    std::unique_ptr<Sleeper> m_noPause;
+    MersenneRandom m_random;
+    SystemTimeOfDay m_timeOfDay;
+    std::unique_ptr<ErrorReporter> m_errors;
+    std::unique_ptr<Files::LockWait> m_lockWait;
+    X11WindowPainter m_painter;
+    QTemporaryDir m_dir;
+    WindowsPaths m_paths{m_dir.path(), m_dir.path()};
+    Module1 m_module;
+    std::unique_ptr<Form1> m_window;
+};
+
+// One measurement each, in the order the benchmark runs them.
+void measureMachineStalls(Clock& clock);
+void measureFrameCost(BenchProgram& program);
+void measureFalls(BenchProgram& program);
+void measureOnset(BenchProgram& program);
+void measureKeyLatency(BenchProgram& program);
+void measureProgram();

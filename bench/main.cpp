@@ -1,0 +1,41 @@
+// Measures the drop trial of the program's own main window on a real X server: the cost of
+// one frame, how long whole falls take, how punctually frames start, how soon a falling
+// stick shows on the screen as a second X client sees it, and how soon an arrow key sent
+// through XTEST is seen; then the real program's start-up time and its peak memory over a
+// series. Starts its own Xvfb (through the tests' with-xvfb.sh) when no display is set.
+//
+// Prints one figure per line: name value unit. Options: --falls stops after the fall and
+// screen figures; with BENCH_DEBUG set it also prints (as # lines) how frame lateness is
+// spread. Each measurement lives in a file of its own; Harness.h holds what they share.
+#include "Harness.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::vector<char*> command{const_cast<char*>(GREIFHOLM_WITH_XVFB), argv[0]};
+        command.insert(command.end(), argv + 1, argv + argc);
+        command.push_back(nullptr);
+        execv(command[0], command.data());
+        std::perror("with-xvfb.sh");
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    std::printf("# greifholm trial benchmark: %s (build/bench/greifholm_bench)\n", argv[0]);
+
+    BenchProgram program;
+    measureMachineStalls(program.clock);
+    measureFrameCost(program);
+    measureFalls(program);
+    measureOnset(program);
+    if (argc > 1 && QByteArray(argv[1]) == "--falls")
+        return 0;
+    measureKeyLatency(program);
+    program.closeWindow();
+    measureProgram();
+    return 0;
+}
