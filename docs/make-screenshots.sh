@@ -17,7 +17,9 @@ mkdir -p "$work/work"
 cp "$root/data/spunkte.txt" "$work/work/"
 shot="$build/docs/screenshot"
 # Where a control of a window is clicked, from the program's own layout.
-at() { "$build/docs/layout-point" "$@"; }
+# The point of a control, as two words "X Y" for xdotool; read into an array so that it is
+# split on purpose.
+at() { read -r -a point <<<"$("$build/docs/layout-point" "$@")"; }
 
 cd "$work/work"
 XDG_DATA_HOME="$work/data" "$build/src/greifholm" &
@@ -25,16 +27,19 @@ pid=$!
 main=$(xdotool search --sync --onlyvisible --name '^Greifholm-Programm$' | head -n 1)
 sleep 1
 
-xdotool mousemove --window "$main" $(at Form1 Command1) click 1
+at Form1 Command1
+xdotool mousemove --window "$main" "${point[@]}" click 1
 sleep 0.5
 "$shot" "$root/docs/main-rest.png" "$main"
 "$shot" "$root/docs/main-falling.png" "$main" --falling
 
-xdotool mousemove --window "$main" $(at Form1 Command3) click 1
+at Form1 Command3
+xdotool mousemove --window "$main" "${point[@]}" click 1
 explanation=$(xdotool search --sync --onlyvisible --name '^Greifholm-Erklärung$' | head -n 1)
 sleep 0.5
 "$shot" "$root/docs/explanation.png" "$explanation"
-xdotool mousemove --window "$explanation" $(at Form3 Command1) click 1
+at Form3 Command1
+xdotool mousemove --window "$explanation" "${point[@]}" click 1
 
 # The rest of the series with both arrows pressed now and then, so that the results show
 # reactions rather than whole falls.

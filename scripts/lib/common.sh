@@ -4,7 +4,8 @@
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BUILD_DIR="$ROOT/build"
 
-# What building and running the program needs.
+# What building and running the program needs (read by the scripts that source this file).
+# shellcheck disable=SC2034
 RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libqt6test6 libgl-dev
@@ -12,9 +13,11 @@ RUN_PACKAGES=(
     fonts-liberation qt6-translations-l10n libqt6svg6 librsvg2-bin
 )
 # What the tests need besides: a private X server, a window manager, XTEST input, window
-# inspection, and the tools that check the menu entry, the metainfo and the Debian package.
+# inspection, the tools that check the menu entry, the metainfo and the Debian package, and
+# the checks of the sources' format and the scripts.
+# shellcheck disable=SC2034
 TEST_PACKAGES=(xvfb openbox xdotool x11-utils xauth desktop-file-utils appstream lintian
-               dpkg-dev)
+               dpkg-dev clang-format shellcheck)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

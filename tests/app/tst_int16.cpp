@@ -14,12 +14,6 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(RuntimeError, Int16::sub(-32768, 1));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, Int16::fromWide(40000));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, Int16::fromWide(-32769));
-        try {
-            Int16::add(32000, 1000);
-            QFAIL("no overflow error");
-        } catch (const RuntimeError& error) {
-            QCOMPARE(error.message(), QStringLiteral("Laufzeitfehler: Überlauf"));
-        }
     }
 
     // The score's rounding: halves go to the even neighbour.

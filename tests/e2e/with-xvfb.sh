@@ -11,9 +11,10 @@ done
 workdir=$(mktemp -d)
 xvfb_pid=""
 wm_pid=""
+# shellcheck disable=SC2317 # called by the trap below
 cleanup() {
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    if [ -n "$wm_pid" ]; then kill "$wm_pid" 2>/dev/null || true; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
     wait 2>/dev/null || true
     rm -rf "$workdir"
 }

@@ -1,4 +1,3 @@
-#include "app/Int16.h"
 #include "platform/ErrorReporter.h"
 #include "platform/EventHalt.h"
 #include "support/Fakes.h"
@@ -15,8 +14,12 @@ private slots:
     void guardedReportsAndStops() {
         RecordingErrorReporter reporter;
         bool after = false;
+        const auto check = [](int value) {
+            if (value > 32767)
+                throw RuntimeError::overflow();
+        };
         QVERIFY_THROWS_EXCEPTION(RecordingErrorReporter::Reported, guarded(reporter, [&] {
-                                     Int16::add(32767, 1);
+                                     check(32768);
                                      after = true;
                                  }));
         QCOMPARE(reporter.messages, QStringList{QStringLiteral("Laufzeitfehler: Überlauf")});

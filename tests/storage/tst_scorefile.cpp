@@ -11,10 +11,17 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstddef>
 #include <functional>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <optional>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +38,35 @@ void writeFile(const QString& path, const QByteArray& content) {
 }
 
 const QByteArray kTemplate("Greifholm-Punkte\r\n");
+
+// Runs `work` in a child process in which every call of the system call `number` fails
+// with `error` (a seccomp filter); the child's exit status: 0 when `work` threw a
+// RuntimeError naming `cause`, 1 when it did not fail, 2 when it failed otherwise.
+int runWithFailingCall(long number, int error, const QString& cause,
+                       const std::function<void()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __u32(number), 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (__u32(error) & SECCOMP_RET_DATA)),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+            ::_exit(3);
+        try {
+            work();
+        } catch (const RuntimeError& failure) {
+            ::_exit(failure.message().contains(cause) ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
 
 } // namespace
 
@@ -173,6 +209,39 @@ private slots:
         QCOMPARE(readFile(m_f->scorePath), kTemplate);
         append(5);
         QCOMPARE(readFile(m_f->scorePath), kTemplate + QByteArray(" 5\r\n"));
+    }
+
+    // A write or a sync that fails, while the template replaces a short file or a score is
+    // appended, is reported and leaves the file as it was: the copy is synced before it is
+    // renamed over the file, and a failed append is cut back.
+    void failedWriteOrSyncLeavesFile_data() {
+        QTest::addColumn<long>("call");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("appending");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("copy: write") << long(SYS_write) << ENOSPC << false << "Kein Speicherplatz";
+        QTest::newRow("copy: sync") << long(SYS_fsync) << EIO << false << "Ein-/Ausgabefehler";
+        QTest::newRow("append: write") << long(SYS_write) << ENOSPC << true << "Kein Speicherplatz";
+        QTest::newRow("append: sync") << long(SYS_fsync) << EIO << true << "Ein-/Ausgabefehler";
+    }
+    void failedWriteOrSyncLeavesFile() {
+        QFETCH(long, call);
+        QFETCH(int, error);
+        QFETCH(bool, appending);
+        QFETCH(QString, cause);
+        const QByteArray before = appending ? kTemplate : QByteArray(" 5\r\n");
+        writeFile(m_f->scorePath, before);
+        const int status = runWithFailingCall(call, error, cause, [&] {
+            if (appending)
+                append(283);
+            else
+                startup();
+        });
+        QCOMPARE(status, 0);
+        QCOMPARE(readFile(m_f->scorePath), before);
+        QCOMPARE(
+            QDir(QFileInfo(m_f->scorePath).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+            QStringList({QStringLiteral(".spunkte.txt.lock"), QStringLiteral("spunkte.txt")}));
     }
 
     // Another instance holds the lock while it replaces the file (flock(1) stands in for

@@ -9,14 +9,14 @@
 
 // One row of a window's layout table, as the tests compare it with the real controls.
 struct ControlRow {
-    QString className;
-    QRect twips;
-    QString text;
-    QString fontFamily; // empty: the window's default font
+    QString className{};
+    QRect twips{};
+    QString text{};
+    QString fontFamily{}; // empty: the window's default font
     qreal pointSize = 0;
     bool bold = false;
-    QColor background; // invalid: the platform's default
-    QColor foreground;
+    QColor background{}; // invalid: the platform's default
+    QColor foreground{};
 };
 Q_DECLARE_METATYPE(ControlRow)
 

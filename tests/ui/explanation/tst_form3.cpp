@@ -16,40 +16,51 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<ControlRow>("row");
         const QString arial = QStringLiteral("Arial");
-        QTest::newRow("Label1") << "Label1" << ControlRow{"QLabel",    {360, 120, 5295, 375},
-                                                          "Erklärung", arial,
-                                                          15.75,       false,
-                                                          kWindow,     kBlackText};
-        QTest::newRow("Label2")
-            << "Label2"
-            << ControlRow{
-                   "QLabel",
-                   {360, 720, 5415, 1815},
-                   "Zum Starten des Spieles bitte den Start-Button klicken. Nun erscheint auf der "
-                   "rechten und linken Seite jeweils ein Greifholm. Von diesen Greifholmen fällt "
-                   "nun zufällig der linke oder der rechte herunter. Vorsicht: Auch der zeitliche "
-                   "Abstand in dem die Stäbe fallen ist verschieden!",
-                   arial,
-                   12,
-                   false,
-                   kWindow,
-                   kBlackText};
-        QTest::newRow("Label3")
-            << "Label3"
-            << ControlRow{
-                   "QLabel",
-                   {360, 2760, 5535, 1575},
-                   "Das Ziel des Spiels ist es, die Greifholme so schnell wie möglich zu stoppen. "
-                   "Die Greifholme werden gestoppt, in dem man die rechte Pfeiltaste klickt, wenn "
-                   "der rechte Stab fällt,  und die linke Pfeiltaste, wenn der linke Stab fällt.",
-                   arial,
-                   12,
-                   false,
-                   kWindow,
-                   kBlackText};
-        QTest::newRow("Command1")
-            << "Command1"
-            << ControlRow{"QPushButton", {2280, 4440, 1455, 375}, "Zurück", arial, 12};
+        QTest::newRow("Label1") << "Label1"
+                                << ControlRow{.className = "QLabel",
+                                              .twips = {360, 120, 5295, 375},
+                                              .text = "Erklärung",
+                                              .fontFamily = arial,
+                                              .pointSize = 15.75,
+                                              .bold = false,
+                                              .background = kWindow,
+                                              .foreground = kBlackText};
+        QTest::newRow("Label2") << "Label2"
+                                << ControlRow{
+                                       .className = "QLabel",
+                                       .twips = {360, 720, 5415, 1815},
+                                       .text = "Zum Starten des Spieles bitte den Start-Button "
+                                               "klicken. Nun erscheint auf der "
+                                               "rechten und linken Seite jeweils ein Greifholm. "
+                                               "Von diesen Greifholmen fällt "
+                                               "nun zufällig der linke oder der rechte herunter. "
+                                               "Vorsicht: Auch der zeitliche "
+                                               "Abstand in dem die Stäbe fallen ist verschieden!",
+                                       .fontFamily = arial,
+                                       .pointSize = 12,
+                                       .bold = false,
+                                       .background = kWindow,
+                                       .foreground = kBlackText};
+        QTest::newRow("Label3") << "Label3"
+                                << ControlRow{.className = "QLabel",
+                                              .twips = {360, 2760, 5535, 1575},
+                                              .text = "Das Ziel des Spiels ist es, die Greifholme "
+                                                      "so schnell wie möglich zu stoppen. "
+                                                      "Die Greifholme werden gestoppt, in dem man "
+                                                      "die rechte Pfeiltaste klickt, wenn "
+                                                      "der rechte Stab fällt,  und die linke "
+                                                      "Pfeiltaste, wenn der linke Stab fällt.",
+                                              .fontFamily = arial,
+                                              .pointSize = 12,
+                                              .bold = false,
+                                              .background = kWindow,
+                                              .foreground = kBlackText};
+        QTest::newRow("Command1") << "Command1"
+                                  << ControlRow{.className = "QPushButton",
+                                                .twips = {2280, 4440, 1455, 375},
+                                                .text = "Zurück",
+                                                .fontFamily = arial,
+                                                .pointSize = 12};
     }
     void layout() {
         QFETCH(QString, name);

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <optional>
 
 namespace {
 
@@ -24,14 +25,17 @@ constexpr int kBaseline = kBaselineReads;
 class TestForm1 : public QObject {
     Q_OBJECT
 private:
-    TestEnvironment* m_env = nullptr;
-    FakePlatform* m_fakes = nullptr;
-    Module1* m_module = nullptr;
-    WindowsPaths* m_paths = nullptr;
-    Form1* m_form = nullptr;
+    struct Fixture {
+        TestEnvironment env;
+        FakePlatform fakes;
+        Module1 module;
+        WindowsPaths paths = env.paths();
+        Form1 form{module, fakes.platform(), paths};
+    };
+    std::optional<Fixture> m_f;
 
     template <typename T> T* control(const char* name) {
-        auto* widget = m_form->findChild<T*>(QLatin1String(name));
+        auto* widget = m_f->form.findChild<T*>(QLatin1String(name));
         if (!widget)
             qFatal("no control %s", name);
         return widget;
@@ -39,10 +43,10 @@ private:
 
     // Every trial is ended at its first frame by the matching key, after `delayMs`.
     void pressEveryTrialAfter(int delayMs) {
-        m_fakes->keys.setScript([this, delayMs](int, int read) -> qint16 {
+        m_f->fakes.keys.setScript([this, delayMs](int, int read) -> qint16 {
             if (read % (kBaseline + 1) != kBaseline)
                 return 0;
-            m_fakes->clock.advance(std::int64_t(delayMs) * 1'000'000);
+            m_f->fakes.clock.advance(std::int64_t(delayMs) * 1'000'000);
             return kKeyDown | kPressedSinceLastQuery;
         });
     }
@@ -58,22 +62,12 @@ private:
 
 private slots:
     void init() {
-        m_env = new TestEnvironment;
-        m_fakes = new FakePlatform;
-        m_module = new Module1;
-        m_paths = new WindowsPaths(m_env->paths());
-        m_form = new Form1(*m_module, m_fakes->platform(), *m_paths);
-        m_form->load();
-        m_form->show();
-        m_fakes->random.values.assign(100, 0.1f); // every tick drops the left stick
+        m_f.emplace();
+        m_f->form.load();
+        m_f->form.show();
+        m_f->fakes.random.values.assign(100, 0.1f); // every tick drops the left stick
     }
-    void cleanup() {
-        delete m_form;
-        delete m_paths;
-        delete m_module;
-        delete m_fakes;
-        delete m_env;
-    }
+    void cleanup() { m_f.reset(); }
 
     // Every control of the main window: type, place, text, font, colours.
     void layout_data() {
@@ -130,13 +124,13 @@ private slots:
     void layout() {
         QFETCH(QString, name);
         QFETCH(ControlRow, row);
-        checkControl(m_form, name, row);
+        checkControl(&m_f->form, name, row);
     }
 
     // The window itself, the credit line, the speed bar's settings and the tab order.
     void windowAndSettings() {
-        QCOMPARE(m_form->windowTitle(), QStringLiteral("Greifholm-Programm"));
-        QCOMPARE(m_form->palette().color(QPalette::Window), kWindow);
+        QCOMPARE(m_f->form.windowTitle(), QStringLiteral("Greifholm-Programm"));
+        QCOMPARE(m_f->form.palette().color(QPalette::Window), kWindow);
         auto* credit = control<QLabel>("Label3");
         QCOMPARE(credit->geometry(), twipsRect(4920, 10320, 5415, 255));
         QVERIFY(!credit->text().isEmpty());
@@ -162,14 +156,14 @@ private slots:
         QTest::keyClick(bar, Qt::Key_PageDown);
         QCOMPARE(bar->value(), 1090);
         // Restored from maximised, the window still shows the right stick box whole.
-        QCOMPARE(m_form->size(), twipsRect(0, 0, 12855, 10665).size());
+        QCOMPARE(m_f->form.size(), twipsRect(0, 0, 12855, 10665).size());
 
         auto* timer = control<QTimer>("Timer1");
         QCOMPARE(timer->interval(), 2000);
 
         const QStringList order{"Picture1", "Command1", "Command2", "Picture2", "Label1", "Text1",
                                 "Label2",   "Command3", "Label3",   "HScroll1", "Label4", "Label5"};
-        QCOMPARE(tabOrderOf(m_form, order), order);
+        QCOMPARE(tabOrderOf(&m_f->form, order), order);
     }
 
     // After load: idle, speed 1000, nothing falls, the score file holds the template.
@@ -180,8 +174,8 @@ private slots:
         QVERIFY(control<QPushButton>("Command3")->isEnabled());
         QVERIFY(control<QScrollBar>("HScroll1")->isEnabled());
         QVERIFY(!control<QTimer>("Timer1")->isActive());
-        QCOMPARE(m_form->series().trialCount(), qint16(0));
-        QCOMPARE(m_env->scoreFileContent(), QByteArray("Greifholm-Punkte\r\n"));
+        QCOMPARE(m_f->form.series().trialCount(), qint16(0));
+        QCOMPARE(m_f->env.scoreFileContent(), QByteArray("Greifholm-Punkte\r\n"));
     }
 
     // "Start" runs the timer and locks the series controls; "Erklärung" stays usable.
@@ -195,7 +189,7 @@ private slots:
         QVERIFY(!control<QScrollBar>("HScroll1")->isEnabled());
         QVERIFY(control<QPushButton>("Command3")->isEnabled());
         // Nothing has fallen yet: the first choice comes with the first tick.
-        QCOMPARE(m_fakes->keys.readCount(kVkLeft) + m_fakes->keys.readCount(kVkRight), 0);
+        QCOMPARE(m_f->fakes.keys.readCount(kVkLeft) + m_f->fakes.keys.readCount(kVkRight), 0);
     }
 
     // The speed bar is read at "Start" only.
@@ -204,22 +198,22 @@ private slots:
         bar->setValue(500);
         control<QPushButton>("Command1")->click();
         bar->setValue(7000);
-        QCOMPARE(m_form->series().speedSetting(), 500);
+        QCOMPARE(m_f->form.series().speedSetting(), 500);
     }
 
     // A tick that draws 3 drops nothing; one that draws 1 runs a trial on the left stick.
     void ticksChooseDrops() {
-        m_fakes->random.values.assign(100, 0.9f);
-        m_fakes->random.values[1] = 0.1f;
+        m_f->fakes.random.values.assign(100, 0.9f);
+        m_f->fakes.random.values[1] = 0.1f;
         pressEveryTrialAfter(120);
         control<QPushButton>("Command1")->click();
         control<QTimer>("Timer1")->setInterval(1);
-        QTRY_COMPARE(m_form->series().trialCount(), qint16(1));
-        QCOMPARE(m_fakes->random.seeds.size() >= 2, true);
-        QCOMPARE(m_module->TrialTimes[0], qint16(120));
+        QTRY_COMPARE(m_f->form.series().trialCount(), qint16(1));
+        QCOMPARE(m_f->fakes.random.seeds.size() >= 2, true);
+        QCOMPARE(m_f->module.TrialTimes[0], qint16(120));
         QCOMPARE(control<QLineEdit>("Text1")->text(), QStringLiteral("120"));
         QCOMPARE(control<QLabel>("Label1")->text(), QStringLiteral("1"));
-        QCOMPARE(m_fakes->keys.readCount(kVkRight), 0);
+        QCOMPARE(m_f->fakes.keys.readCount(kVkRight), 0);
     }
 
     // Ticks that fall due while a trial blocks are not queued up: one late tick follows the
@@ -227,14 +221,14 @@ private slots:
     // delays the next choice by a whole interval (not to the timer's old grid).
     void lateTickThenWholeInterval() {
         using std::chrono::milliseconds;
-        m_fakes->random.values.assign(100, 0.9f);
-        m_fakes->random.values[0] = 0.1f;
-        m_fakes->sleeper.realSleepMs = 300; // the trial outlasts one interval but not two
+        m_f->fakes.random.values.assign(100, 0.9f);
+        m_f->fakes.random.values[0] = 0.1f;
+        m_f->fakes.sleeper.realSleepMs = 300; // the trial outlasts one interval but not two
         pressEveryTrialAfter(100);
         control<QPushButton>("Command1")->click();
         control<QTimer>("Timer1")->setInterval(200);
-        QTRY_COMPARE(m_fakes->random.seedTimes.size(), size_t(3));
-        const auto& ticks = m_fakes->random.seedTimes;
+        QTRY_COMPARE(m_f->fakes.random.seedTimes.size(), size_t(3));
+        const auto& ticks = m_f->fakes.random.seedTimes;
         QVERIFY(ticks[1] - ticks[0] >= milliseconds(300));
         QVERIFY(ticks[1] - ticks[0] < milliseconds(500));
         const auto spacing = std::chrono::duration_cast<milliseconds>(ticks[2] - ticks[1]);
@@ -246,11 +240,11 @@ private slots:
     void seriesEndsInResults() {
         runSeries(100);
         QCOMPARE(control<QLabel>("Label1")->text(), QStringLiteral("10"));
-        Form2* results = m_form->resultsWindow();
+        Form2* results = m_f->form.resultsWindow();
         QVERIFY(results);
         QVERIFY(results->isVisible());
         QCOMPARE(results->points(), qint16(350));
-        QCOMPARE(m_env->scoreFileContent(), QByteArray("Greifholm-Punkte\r\n 350\r\n"));
+        QCOMPARE(m_f->env.scoreFileContent(), QByteArray("Greifholm-Punkte\r\n 350\r\n"));
         QVERIFY(!control<QPushButton>("Command1")->isEnabled());
         QVERIFY(!control<QPushButton>("Command2")->isEnabled());
 
@@ -265,11 +259,11 @@ private slots:
     // by "Zurück" or closed with the close control.
     void everySeriesShownAndSaved() {
         runSeries(100);
-        Form2* results = m_form->resultsWindow();
+        Form2* results = m_f->form.resultsWindow();
         results->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
 
         runSeries(200);
-        QCOMPARE(m_form->resultsWindow(), results);
+        QCOMPARE(m_f->form.resultsWindow(), results);
         QVERIFY(results->isVisible());
         auto* list = results->findChild<QListWidget*>(QStringLiteral("List1"));
         QCOMPARE(list->count(), 12);
@@ -282,8 +276,8 @@ private slots:
         QVERIFY(control<QPushButton>("Command2")->isEnabled());
 
         runSeries(300);
-        QVERIFY(m_form->resultsWindow()->isVisible());
-        QCOMPARE(m_env->scoreFileContent(),
+        QVERIFY(m_f->form.resultsWindow()->isVisible());
+        QCOMPARE(m_f->env.scoreFileContent(),
                  QByteArray("Greifholm-Punkte\r\n 350\r\n 300\r\n 250\r\n"));
     }
 
@@ -291,11 +285,11 @@ private slots:
     void explanationWindow() {
         auto* button = control<QPushButton>("Command3");
         button->click();
-        QPointer<Form3> first = m_form->explanationWindow();
+        QPointer<Form3> first = m_f->form.explanationWindow();
         QVERIFY(first);
         QVERIFY(first->isVisible());
         button->click();
-        QCOMPARE(m_form->explanationWindow(), first.data());
+        QCOMPARE(m_f->form.explanationWindow(), first.data());
         const QWidgetList windows = QApplication::topLevelWidgets();
         QCOMPARE(
             std::count_if(windows.begin(), windows.end(),
@@ -306,40 +300,41 @@ private slots:
         QVERIFY(first);
         QVERIFY(!first->isVisible());
         button->click();
-        QCOMPARE(m_form->explanationWindow(), first.data());
+        QCOMPARE(m_f->form.explanationWindow(), first.data());
         QVERIFY(first->isVisible());
 
         first->close();
         QTRY_VERIFY(!first); // deleted
         button->click();
-        QVERIFY(m_form->explanationWindow());
-        QVERIFY(m_form->explanationWindow()->isVisible());
+        QVERIFY(m_f->form.explanationWindow());
+        QVERIFY(m_f->form.explanationWindow()->isVisible());
     }
 
     // The explanation window opens during a series without stopping it.
     void explanationDuringSeries() {
         control<QPushButton>("Command1")->click();
         control<QPushButton>("Command3")->click();
-        QVERIFY(m_form->explanationWindow()->isVisible());
+        QVERIFY(m_f->form.explanationWindow()->isVisible());
         QVERIFY(control<QTimer>("Timer1")->isActive());
     }
 
     // A trial that ends in an error ends the series: while the message is shown, no tick
     // starts another trial, no results open and no score is saved.
     void errorEndsSeries() {
-        m_fakes->keys.setScript([this](int, int read) -> qint16 {
+        m_f->fakes.keys.setScript([this](int, int read) -> qint16 {
             if (read == kBaseline) // the first frame: the process stood still for 40 s
-                m_fakes->clock.advance(40'000'000'000);
+                m_f->fakes.clock.advance(40'000'000'000);
             return 0;
         });
         control<QPushButton>("Command1")->click();
         auto* timer = control<QTimer>("Timer1");
         QVERIFY_THROWS_EXCEPTION(RecordingErrorReporter::Reported,
                                  QMetaObject::invokeMethod(timer, "timeout"));
-        QCOMPARE(m_fakes->errors.messages, QStringList{QStringLiteral("Laufzeitfehler: Überlauf")});
+        QCOMPARE(m_f->fakes.errors.messages,
+                 QStringList{QStringLiteral("Laufzeitfehler: Überlauf")});
         QVERIFY(!timer->isActive());
-        QVERIFY(!m_form->resultsWindow());
-        QCOMPARE(m_env->scoreFileContent(), QByteArray("Greifholm-Punkte\r\n"));
+        QVERIFY(!m_f->form.resultsWindow());
+        QCOMPARE(m_f->env.scoreFileContent(), QByteArray("Greifholm-Punkte\r\n"));
     }
 
     // A failing score file at load is an error, not a silent start.
@@ -347,7 +342,7 @@ private slots:
         TestEnvironment env;
         env.blockScoreFolder();
         const WindowsPaths paths = env.paths();
-        Form1 form(*m_module, m_fakes->platform(), paths);
+        Form1 form(m_f->module, m_f->fakes.platform(), paths);
         QVERIFY_THROWS_EXCEPTION(RuntimeError, form.load());
     }
 };

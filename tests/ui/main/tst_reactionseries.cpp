@@ -10,10 +10,13 @@
 #include <QTest>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 namespace {
 
 constexpr std::int64_t kMs = 1'000'000;
+// Frames of a full fall at the default speed 1000, from 2000 past 9495 twips.
+constexpr int kFullFallFrames = 10398;
 constexpr std::int64_t kPeriod = kFramePeriod.count();
 
 // Pixel (x, y) inside the red stick, right of every mark; the row just below the rest
@@ -33,6 +36,10 @@ public:
     QString time;
     QString count;
     int finished = 0;
+    // What had happened when the results were asked for: pauses slept, sticks shown at rest.
+    const FakeSleeper* sleeper = nullptr;
+    size_t sleepsAtFinish = 0;
+    bool atRestAtFinish = false;
     int presents = 0; // the ones that put something on screen
     int stickMissing = 0;
 
@@ -58,7 +65,13 @@ public:
         time = t;
         count = c;
     }
-    void finishSeries() override { ++finished; }
+    void finishSeries() override {
+        ++finished;
+        sleepsAtFinish = sleeper ? sleeper->sleeps.size() : 0;
+        DrawingSurface rest{3855, 9495, 1.0, Qt::white, Qt::black};
+        DrawSticksAtRest(rest, rest);
+        atRestAtFinish = rightScreen == rest.image() && leftScreen == rest.image();
+    }
 };
 
 // Baseline reads before the fall; read number 11 + k is the poll of frame k + 1.
@@ -70,69 +83,76 @@ constexpr int kBaseline = kBaselineReads;
 class TestReactionSeries : public QObject {
     Q_OBJECT
 private:
-    FakePlatform* m_fakes = nullptr;
-    FakeTrialView* m_view = nullptr;
-    Module1* m_module = nullptr;
-    ReactionSeries* m_series = nullptr;
+    struct Fixture {
+        FakePlatform fakes;
+        FakeTrialView view;
+        Module1 module;
+        ReactionSeries series{module, fakes.platform(), view};
+    };
+    std::optional<Fixture> m_f;
 
     // Presses the key at the poll of the given frame and lets `delayMs` pass at that moment.
     void pressAtFrame(int vk, int frame, std::int64_t delayMs) {
-        m_fakes->keys.setScript([this, vk, frame, delayMs](int key, int read) -> qint16 {
+        m_f->fakes.keys.setScript([this, vk, frame, delayMs](int key, int read) -> qint16 {
             if (key != vk || read != kBaseline + frame - 1)
                 return 0;
-            m_fakes->clock.advance(delayMs * kMs);
+            m_f->fakes.clock.advance(delayMs * kMs);
             return kKeyDown | kPressedSinceLastQuery;
         });
     }
 
 private slots:
     void init() {
-        m_fakes = new FakePlatform;
-        m_view = new FakeTrialView;
-        m_module = new Module1;
-        m_series = new ReactionSeries(*m_module, m_fakes->platform(), *m_view);
-        m_series->startSeries(1000);
+        m_f.emplace();
+        m_f->view.sleeper = &m_f->fakes.sleeper;
+        m_f->series.startSeries(1000);
     }
-    void cleanup() {
-        delete m_series;
-        delete m_module;
-        delete m_view;
-        delete m_fakes;
-    }
+    void cleanup() { m_f.reset(); }
 
     // The matching key ends the trial at once; its time goes to the table and the window.
+    // Frames are 100 µs apart: frame k is polled (k - 1) / 10 ms after the start. The time
+    // is the difference of two whole-millisecond clock readings, as the clock gives them.
     void matchingKeyEndsTrial_data() {
         QTest::addColumn<int>("side");
         QTest::addColumn<int>("frame");
         QTest::addColumn<int>("delayMs");
-        QTest::newRow("right at first frame") << int(StickSide::Right) << 1 << 245;
-        QTest::newRow("left at frame 500") << int(StickSide::Left) << 500 << 180;
-        QTest::newRow("right at frame 3000") << int(StickSide::Right) << 3000 << 7;
+        QTest::addColumn<std::int64_t>("startOffsetNs"); // the clock's start past a whole ms
+        QTest::addColumn<int>("expected");
+        QTest::newRow("right at first frame")
+            << int(StickSide::Right) << 1 << 245 << std::int64_t(0) << 245;
+        QTest::newRow("left at frame 500")
+            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << 229;
+        QTest::newRow("right at frame 3000")
+            << int(StickSide::Right) << 3000 << 7 << std::int64_t(0) << 306;
+        // 245.002 ms from .999 to 246.001: the readings 0 and 246 differ by 246.
+        QTest::newRow("readings straddle a millisecond")
+            << int(StickSide::Right) << 1 << 245 << std::int64_t(999'000) << 246;
     }
     void matchingKeyEndsTrial() {
         QFETCH(int, side);
         QFETCH(int, frame);
         QFETCH(int, delayMs);
+        QFETCH(std::int64_t, startOffsetNs);
+        QFETCH(int, expected);
         const auto stickSide = StickSide(side);
         const int vk = stickSide == StickSide::Right ? kVkRight : kVkLeft;
         pressAtFrame(vk, frame, delayMs);
+        m_f->fakes.clock.advance(startOffsetNs);
 
-        m_series->DropStick(stickSide);
+        m_f->series.DropStick(stickSide);
 
-        // Frames are 100 µs apart: frame k is polled (k - 1) / 10 ms after the start.
-        const int expected = delayMs + (frame - 1) / 10;
-        QCOMPARE(m_module->TrialTimes[0], qint16(expected));
-        QCOMPARE(m_view->time, QString::number(expected));
-        QCOMPARE(m_view->count, QStringLiteral("1"));
-        QCOMPARE(m_series->trialCount(), qint16(1));
-        QCOMPARE(m_fakes->keys.readCount(vk), kBaseline + frame);
-        QCOMPARE(m_fakes->keys.readCount(vk == kVkRight ? kVkLeft : kVkRight), 0);
-        QCOMPARE(m_fakes->sleeper.sleeps, std::vector<int>{2000});
+        QCOMPARE(m_f->module.TrialTimes[0], qint16(expected));
+        QCOMPARE(m_f->view.time, QString::number(expected));
+        QCOMPARE(m_f->view.count, QStringLiteral("1"));
+        QCOMPARE(m_f->series.trialCount(), qint16(1));
+        QCOMPARE(m_f->fakes.keys.readCount(vk), kBaseline + frame);
+        QCOMPARE(m_f->fakes.keys.readCount(vk == kVkRight ? kVkLeft : kVkRight), 0);
+        QCOMPARE(m_f->fakes.sleeper.sleeps, std::vector<int>{2000});
         // Both sticks are back at rest after the pause.
         DrawingSurface rest{3855, 9495, 1.0, Qt::white, Qt::black};
         DrawSticksAtRest(rest, rest);
-        QCOMPARE(m_view->right.image(), rest.image());
-        QCOMPARE(m_view->left.image(), rest.image());
+        QCOMPARE(m_f->view.right.image(), rest.image());
+        QCOMPARE(m_f->view.left.image(), rest.image());
     }
 
     // Without a key the stick falls out of its box after a fixed number of frames.
@@ -140,64 +160,65 @@ private slots:
         QTest::addColumn<int>("speed");
         QTest::addColumn<int>("frames");
         QTest::newRow("fastest setting 100") << 100 << 4826;
-        QTest::newRow("default 1000") << 1000 << 10398;
+        QTest::newRow("default 1000") << 1000 << kFullFallFrames;
         QTest::newRow("slow 10000") << 10000 << 22402;
     }
     void fullFallFrames() {
         QFETCH(int, speed);
         QFETCH(int, frames);
-        m_series->startSeries(speed);
-        m_series->DropStick(StickSide::Left);
-        QCOMPARE(m_fakes->keys.readCount(kVkLeft), kBaseline + frames + 1);
+        m_f->series.startSeries(speed);
+        m_f->series.DropStick(StickSide::Left);
+        QCOMPARE(m_f->fakes.keys.readCount(kVkLeft), kBaseline + frames + 1);
         // Paced frames: the fall lasts frames × 100 µs (plus the fake clock's steps).
-        QCOMPARE(m_module->TrialTimes[0], qint16(frames / 10));
-        QCOMPARE(m_series->speedSetting(), speed);
+        QCOMPARE(m_f->module.TrialTimes[0], qint16(frames / 10));
+        QCOMPARE(m_f->series.speedSetting(), speed);
     }
 
-    // Which key states end a trial on the right side, and at which poll. Rows give the key
-    // state as a script of (key, read number); the trial only ever reads the right arrow.
+    // Which key states end a trial on the right side, and at which poll. Each row's script
+    // gives the key state for (key, read number); the trial only ever reads the right arrow.
     void keyScriptsEndTrial_data() {
-        QTest::addColumn<int>("script");
+        using Script = std::function<qint16(int key, int read)>;
+        QTest::addColumn<Script>("script");
         QTest::addColumn<int>("polls"); // frames polled, the ending poll included
-        QTest::newRow("other arrow held: falls to the bottom") << 0 << 10398 + 1;
+        const auto down = qint16(kKeyDown | kPressedSinceLastQuery);
+        QTest::newRow("other arrow held: falls to the bottom")
+            << Script([=](int key, int) { return key == kVkLeft ? down : qint16(0); })
+            << kFullFallFrames + 1;
         // Down before the drop, so down is the baseline; the release is the change.
-        QTest::newRow("held key released at frame 40") << 1 << 40;
+        QTest::newRow("held key released at frame 40") << Script([=](int, int read) -> qint16 {
+            if (read == 0)
+                return down;
+            return read < kBaseline + 40 - 1 ? kKeyDown : 0;
+        }) << 40;
         // The pressed-since bit of a press between drops is used up by the baseline reads.
-        QTest::newRow("press between drops absorbed") << 2 << 10398 + 1;
-        QTest::newRow("pressed at frame 200") << 3 << 200;
+        QTest::newRow("press between drops absorbed")
+            << Script([](int, int read) { return read == 0 ? kPressedSinceLastQuery : qint16(0); })
+            << kFullFallFrames + 1;
+        QTest::newRow("pressed at frame 200")
+            << Script([=](int, int read) { return read == kBaseline + 200 - 1 ? down : qint16(0); })
+            << 200;
     }
     void keyScriptsEndTrial() {
-        QFETCH(int, script);
+        QFETCH(std::function<qint16(int, int)>, script);
         QFETCH(int, polls);
-        const auto down = qint16(kKeyDown | kPressedSinceLastQuery);
-        const std::function<qint16(int, int)> scripts[] = {
-            [=](int key, int) { return key == kVkLeft ? down : qint16(0); },
-            [=](int, int read) -> qint16 {
-                if (read == 0)
-                    return down;
-                return read < kBaseline + 40 - 1 ? kKeyDown : 0;
-            },
-            [](int, int read) { return read == 0 ? kPressedSinceLastQuery : qint16(0); },
-            [=](int, int read) { return read == kBaseline + 200 - 1 ? down : qint16(0); },
-        };
-        m_fakes->keys.setScript(scripts[script]);
-        m_series->DropStick(StickSide::Right);
-        QCOMPARE(m_fakes->keys.readCount(kVkRight), kBaseline + polls);
-        QCOMPARE(m_fakes->keys.readCount(kVkLeft), 0);
+        m_f->fakes.keys.setScript(script);
+        m_f->series.DropStick(StickSide::Right);
+        QCOMPARE(m_f->fakes.keys.readCount(kVkRight), kBaseline + polls);
+        QCOMPARE(m_f->fakes.keys.readCount(kVkLeft), 0);
     }
 
     // Frame t starts no earlier than start + (t - 1) × 100 µs; a late frame is drawn at once
     // and does not shift the frames after it.
     void framesArePaced() {
         const int lateFrame = 50;
-        m_fakes->keys.setScript([this](int, int read) -> qint16 {
+        m_f->fakes.keys.setScript([this](int, int read) -> qint16 {
             if (read == kBaseline + lateFrame - 1)
-                m_fakes->clock.advance(1 * kMs); // this frame's drawing takes 1 ms
+                m_f->fakes.clock.advance(1 * kMs); // this frame's drawing takes 1 ms
             return read == kBaseline + 200 - 1 ? kPressedSinceLastQuery : 0;
         });
-        m_series->DropStick(StickSide::Right);
+        m_f->series.DropStick(StickSide::Right);
 
-        const std::vector<std::int64_t>& reads = m_fakes->keys.readTimes(kVkRight);
+        const std::vector<std::int64_t>& reads = m_f->fakes.keys.readTimes(kVkRight);
         QCOMPARE(int(reads.size()), kBaseline + 200);
         const std::int64_t step = 1000; // the fake clock's step per read
         // Frame 1 starts on the reading right after the start reading.
@@ -228,16 +249,16 @@ private slots:
     void screenFollowsTheFall() {
         int polls = 0;
         int behind = 0;
-        m_fakes->keys.setScript([&](int, int read) -> qint16 {
+        m_f->fakes.keys.setScript([&](int, int read) -> qint16 {
             if (read >= kBaseline)
                 ++polls;
             // From the second poll on: the cleared box of the first is not to be shown.
             if (read > kBaseline) {
                 // The stick's columns, whole height: where a falling stick changes pixels.
-                const QImage& picture = m_view->left.image();
+                const QImage& picture = m_f->view.left.image();
                 for (int y = 0; y < picture.height(); ++y) {
                     if (std::memcmp(picture.constScanLine(y) + 100 * 4,
-                                    m_view->leftScreen.constScanLine(y) + 100 * 4, 60 * 4) != 0) {
+                                    m_f->view.leftScreen.constScanLine(y) + 100 * 4, 60 * 4) != 0) {
                         ++behind;
                         break;
                     }
@@ -245,77 +266,80 @@ private slots:
             }
             return 0;
         });
-        m_view->presents = 0;
-        m_series->DropStick(StickSide::Left);
+        m_f->view.presents = 0;
+        m_f->series.DropStick(StickSide::Left);
 
-        QCOMPARE(polls, 10398 + 1);
+        QCOMPARE(polls, kFullFallFrames + 1);
         QCOMPARE(behind, 0);
-        QCOMPARE(m_view->stickMissing, 0);
+        QCOMPARE(m_f->view.stickMissing, 0);
         // About 500 pixel rows to fall through, a few with new marks, and both sticks at
         // rest again: far fewer presents than frames.
-        QVERIFY2(m_view->presents >= 500 && m_view->presents <= 700,
-                 qPrintable(QString::number(m_view->presents)));
+        QVERIFY2(m_f->view.presents >= 500 && m_f->view.presents <= 700,
+                 qPrintable(QString::number(m_f->view.presents)));
     }
 
     // A trial that presses at once draws no frame, and the cleared box never shows.
     void keyAtFirstPollShowsNoClearedBox() {
         pressAtFrame(kVkLeft, 1, 5);
-        m_series->DropStick(StickSide::Left);
-        QCOMPARE(m_view->stickMissing, 0);
-        QCOMPARE(m_view->leftScreen.pixel(kInStick), qRgb(255, 0, 0));
+        m_f->series.DropStick(StickSide::Left);
+        QCOMPARE(m_f->view.stickMissing, 0);
+        QCOMPARE(m_f->view.leftScreen.pixel(kInStick), qRgb(255, 0, 0));
     }
 
     // Ten trials end the series; a new series overwrites the table trial by trial.
     void seriesOfTenAndOverwrite() {
         for (int i = 0; i < 10; ++i) {
             pressAtFrame(kVkRight, 1, 100 + i);
-            m_fakes->keys.forget();
-            m_series->DropStick(StickSide::Right);
-            QCOMPARE(m_view->count, QString::number(i + 1));
-            QCOMPARE(m_view->finished, i == 9 ? 1 : 0);
+            m_f->fakes.keys.forget();
+            m_f->series.DropStick(StickSide::Right);
+            QCOMPARE(m_f->view.count, QString::number(i + 1));
+            QCOMPARE(m_f->view.finished, i == 9 ? 1 : 0);
         }
+        // The results come after the tenth pause, with both sticks back at rest.
+        QCOMPARE(m_f->view.sleepsAtFinish, size_t(10));
+        QVERIFY(m_f->view.atRestAtFinish);
         for (int i = 0; i < 10; ++i)
-            QCOMPARE(m_module->TrialTimes[size_t(i)], qint16(100 + i));
+            QCOMPARE(m_f->module.TrialTimes[size_t(i)], qint16(100 + i));
 
-        m_series->startSeries(1000);
-        QCOMPARE(m_series->trialCount(), qint16(0));
+        m_f->series.startSeries(1000);
+        QCOMPARE(m_f->series.trialCount(), qint16(0));
         for (int i = 0; i < 2; ++i) {
             pressAtFrame(kVkLeft, 1, 300 + i);
-            m_fakes->keys.forget();
-            m_series->DropStick(StickSide::Left);
+            m_f->fakes.keys.forget();
+            m_f->series.DropStick(StickSide::Left);
         }
-        QCOMPARE(m_module->TrialTimes[0], qint16(300));
-        QCOMPARE(m_module->TrialTimes[1], qint16(301));
-        QCOMPARE(m_module->TrialTimes[2], qint16(102));
-        QCOMPARE(m_module->TrialTimes[9], qint16(109));
+        QCOMPARE(m_f->module.TrialTimes[0], qint16(300));
+        QCOMPARE(m_f->module.TrialTimes[1], qint16(301));
+        QCOMPARE(m_f->module.TrialTimes[2], qint16(102));
+        QCOMPARE(m_f->module.TrialTimes[9], qint16(109));
     }
 
     // A trial beyond the 16-bit range of milliseconds is an overflow error.
     // The frames drawn so far stay on screen behind the error message.
     void overlongTrialOverflows() {
         pressAtFrame(kVkRight, 3000, 32768);
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, m_series->DropStick(StickSide::Right));
-        QCOMPARE(m_view->rightScreen, m_view->right.image());
-        QCOMPARE(m_view->rightScreen.pixel(145, kRowBelowRest), qRgb(255, 0, 0));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, m_f->series.DropStick(StickSide::Right));
+        QCOMPARE(m_f->view.rightScreen, m_f->view.right.image());
+        QCOMPARE(m_f->view.rightScreen.pixel(145, kRowBelowRest), qRgb(255, 0, 0));
     }
     // 32767 ms is the longest time the table holds.
     void longestTrialFits() {
         pressAtFrame(kVkRight, 1, 32767);
-        m_series->DropStick(StickSide::Right);
-        QCOMPARE(m_module->TrialTimes[0], qint16(32767));
+        m_f->series.DropStick(StickSide::Right);
+        QCOMPARE(m_f->module.TrialTimes[0], qint16(32767));
     }
 
     // An eleventh trial has no place in the table.
     void eleventhTrialIsIndexError() {
         for (int i = 0; i < 10; ++i) {
             pressAtFrame(kVkRight, 1, 10);
-            m_fakes->keys.forget();
-            m_series->DropStick(StickSide::Right);
+            m_f->fakes.keys.forget();
+            m_f->series.DropStick(StickSide::Right);
         }
         pressAtFrame(kVkRight, 1, 10);
-        m_fakes->keys.forget();
+        m_f->fakes.keys.forget();
         try {
-            m_series->DropStick(StickSide::Right);
+            m_f->series.DropStick(StickSide::Right);
             QFAIL("no index error");
         } catch (const RuntimeError& error) {
             QVERIFY(error.message().contains(QStringLiteral("Index")));
@@ -338,14 +362,14 @@ private slots:
         QFETCH(float, r);
         QFETCH(int, leftReads);
         QFETCH(int, rightReads);
-        m_fakes->random.values = {r};
-        m_fakes->keys.setScript(
+        m_f->fakes.random.values = {r};
+        m_f->fakes.keys.setScript(
             [](int, int read) -> qint16 { return read == kBaseline ? kPressedSinceLastQuery : 0; });
-        m_series->ChooseDrop();
-        QCOMPARE(m_fakes->keys.readCount(kVkLeft) > 0 ? 1 : 0, leftReads);
-        QCOMPARE(m_fakes->keys.readCount(kVkRight) > 0 ? 1 : 0, rightReads);
-        QCOMPARE(m_fakes->random.seeds.size(), size_t(1));
-        QCOMPARE(m_fakes->random.seeds[0], 36000.0f);
+        m_f->series.ChooseDrop();
+        QCOMPARE(m_f->fakes.keys.readCount(kVkLeft) > 0 ? 1 : 0, leftReads);
+        QCOMPARE(m_f->fakes.keys.readCount(kVkRight) > 0 ? 1 : 0, rightReads);
+        QCOMPARE(m_f->fakes.random.seeds.size(), size_t(1));
+        QCOMPARE(m_f->fakes.random.seeds[0], 36000.0f);
     }
 
     // With the real generator, re-seeded from the time of every tick, each outcome comes

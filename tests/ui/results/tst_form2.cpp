@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <optional>
 
 namespace {
 
@@ -27,26 +28,19 @@ class TestForm2 : public QObject {
     Q_OBJECT
 private:
     // Each test's own data folder with the score file's folder in place, and the window.
-    Module1* m_module = nullptr;
-    TestEnvironment* m_env = nullptr;
-    WindowsPaths* m_paths = nullptr;
-    PollingLockWait m_lockWait;
-    Form2* m_form = nullptr;
+    struct Fixture {
+        Module1 module;
+        TestEnvironment env;
+        WindowsPaths paths = env.paths();
+        PollingLockWait lockWait;
+        bool folderMade = QDir().mkpath(QFileInfo(env.scoreFile()).absolutePath());
+        Form2 form{module, paths, lockWait};
+    };
+    std::optional<Fixture> m_f;
 
 private slots:
-    void init() {
-        m_module = new Module1;
-        m_env = new TestEnvironment;
-        m_paths = new WindowsPaths(m_env->paths());
-        QDir().mkpath(QFileInfo(m_env->scoreFile()).absolutePath());
-        m_form = new Form2(*m_module, *m_paths, m_lockWait);
-    }
-    void cleanup() {
-        delete m_form;
-        delete m_paths;
-        delete m_env;
-        delete m_module;
-    }
+    void init() { m_f.emplace(); }
+    void cleanup() { m_f.reset(); }
 
     // The results window's controls as laid out.
     void layout_data() {
@@ -68,24 +62,24 @@ private slots:
     void layout() {
         QFETCH(QString, name);
         QFETCH(ControlRow, row);
-        checkControl(m_form, name, row);
+        checkControl(&m_f->form, name, row);
     }
 
     // The window's title, size, colour, tab order, and an empty list before any series.
     void window() {
-        QCOMPARE(m_form->windowTitle(), QStringLiteral("Ergebnis-Greifholmtest"));
-        QCOMPARE(m_form->size(), QSize(442, 339));
-        QCOMPARE(m_form->palette().color(QPalette::Window), kWindow);
-        QCOMPARE(tabOrderOf(m_form, {"Label1", "Command1", "List1"}),
+        QCOMPARE(m_f->form.windowTitle(), QStringLiteral("Ergebnis-Greifholmtest"));
+        QCOMPARE(m_f->form.size(), QSize(442, 339));
+        QCOMPARE(m_f->form.palette().color(QPalette::Window), kWindow);
+        QCOMPARE(tabOrderOf(&m_f->form, {"Label1", "Command1", "List1"}),
                  QStringList({"Label1", "Command1", "List1"}));
-        QVERIFY(m_form->findChild<QListWidget*>(QStringLiteral("List1"))->count() == 0);
+        QVERIFY(m_f->form.findChild<QListWidget*>(QStringLiteral("List1"))->count() == 0);
     }
 
     // The twelve items of one series, its score appended; the next series replaces them.
     void itemsAndScoreLines() {
-        m_module->TrialTimes = {245, 300, 180, 220, 260, 199, 201, 310, 150, 275};
+        m_f->module.TrialTimes = {245, 300, 180, 220, 260, 199, 201, 310, 150, 275};
 
-        m_form->showSeries();
+        m_f->form.showSeries();
         const QStringList expected{
             "1. Versuch:  245 1/1000 s",
             "2. Versuch:  300 1/1000 s",
@@ -100,42 +94,42 @@ private slots:
             "Die benötigte Gesamtzeit beträgt:  2.34 Sekunden",
             "Die Gesamtpunktzahl beträgt:       283",
         };
-        QCOMPARE(itemsOf(*m_form), expected);
-        QCOMPARE(m_form->totalTime(), qint16(2340));
-        QCOMPARE(m_form->points(), qint16(283));
-        QVERIFY(m_form->isVisible());
-        QCOMPARE(m_env->scoreFileContent(), QByteArray(" 283\r\n"));
+        QCOMPARE(itemsOf(m_f->form), expected);
+        QCOMPARE(m_f->form.totalTime(), qint16(2340));
+        QCOMPARE(m_f->form.points(), qint16(283));
+        QVERIFY(m_f->form.isVisible());
+        QCOMPARE(m_f->env.scoreFileContent(), QByteArray(" 283\r\n"));
 
-        m_module->TrialTimes.fill(800);
-        m_form->showSeries();
-        const QStringList items = itemsOf(*m_form);
+        m_f->module.TrialTimes.fill(800);
+        m_f->form.showSeries();
+        const QStringList items = itemsOf(m_f->form);
         QCOMPARE(items.size(), 12);
         QCOMPARE(items[0], QStringLiteral("1. Versuch:  800 1/1000 s"));
         QCOMPARE(items[10], QStringLiteral("Die benötigte Gesamtzeit beträgt:  8 Sekunden"));
         QCOMPARE(items[11], QStringLiteral("Die Gesamtpunktzahl beträgt:       0"));
-        QCOMPARE(m_env->scoreFileContent(), QByteArray(" 283\r\n 0\r\n"));
+        QCOMPARE(m_f->env.scoreFileContent(), QByteArray(" 283\r\n 0\r\n"));
     }
 
     // An overflowing series is an error and saves nothing.
     void overflowSavesNothing() {
-        m_module->TrialTimes.fill(3300);
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, m_form->showSeries());
-        QCOMPARE(m_env->scoreFileContent(), QByteArray());
+        m_f->module.TrialTimes.fill(3300);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, m_f->form.showSeries());
+        QCOMPARE(m_f->env.scoreFileContent(), QByteArray());
     }
 
     // "Zurück" and the close control both hand back to the main window.
     void returnPaths() {
-        QSignalSpy returned(m_form, &Form2::returned);
+        QSignalSpy returned(&m_f->form, &Form2::returned);
 
-        m_form->showSeries();
-        m_form->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        m_f->form.showSeries();
+        m_f->form.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
         QCOMPARE(returned.count(), 1);
-        QVERIFY(!m_form->isVisible());
+        QVERIFY(!m_f->form.isVisible());
 
-        m_form->showSeries();
-        QVERIFY(m_form->close());
+        m_f->form.showSeries();
+        QVERIFY(m_f->form.close());
         QCOMPARE(returned.count(), 2);
-        QVERIFY(!m_form->isVisible());
+        QVERIFY(!m_f->form.isVisible());
     }
 };
 
