@@ -39,27 +39,32 @@ void writeFile(const QString& path, const QByteArray& content) {
 
 const QByteArray kTemplate("Greifholm-Punkte\r\n");
 
-// Runs `work` in a child process in which every call of the system call `number` fails
-// with `error` (a seccomp filter); the child's exit status: 0 when `work` threw a
+// Makes every later call of the system call `number` in this process fail with `error`
+// (a seccomp filter); for a child process only, since it cannot be undone.
+void failSystemCall(long number, int error) {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __u32(number), 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (__u32(error) & SECCOMP_RET_DATA)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+        ::_exit(3);
+}
+
+// Runs `failure` and then `work` in a child process; its exit status: 0 when `work` threw a
 // RuntimeError naming `cause`, 1 when it did not fail, 2 when it failed otherwise.
-int runWithFailingCall(long number, int error, const QString& cause,
-                       const std::function<void()>& work) {
+int runFailing(const std::function<void()>& failure, const QString& cause,
+               const std::function<void()>& work) {
     const pid_t child = ::fork();
     if (child == 0) {
-        sock_filter filter[] = {
-            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __u32(number), 0, 1),
-            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (__u32(error) & SECCOMP_RET_DATA)),
-            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-        };
-        const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
-        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
-            ::_exit(3);
+        failure();
         try {
             work();
-        } catch (const RuntimeError& failure) {
-            ::_exit(failure.message().contains(cause) ? 0 : 2);
+        } catch (const RuntimeError& error) {
+            ::_exit(error.message().contains(cause) ? 0 : 2);
         }
         ::_exit(1);
     }
@@ -187,61 +192,43 @@ private slots:
         QCOMPARE(readFile(m_f->scorePath), QByteArray(" 350\r\n"));
     }
 
-    // A write that stops part-way (here at a file size limit, as on a full disk) is
-    // reported and leaves the file as it was, so no later line is glued onto a fragment.
-    void partialAppendIsCutBack() {
-        writeFile(m_f->scorePath, kTemplate);
-        // Without this, the kernel's SIGXFSZ would end the test (and the program) mid-write.
-        Files::failWritesBeyondSizeLimit();
-        rlimit unlimited{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
-        rlimit limited = unlimited;
-        limited.rlim_cur = rlim_t(kTemplate.size() + 2); // room for " 3" of " 338"
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        QString message;
-        try {
-            append(338);
-        } catch (const RuntimeError& error) {
-            message = error.message();
-        }
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
-        QVERIFY2(message.contains(QStringLiteral("zu groß")), qPrintable(message));
-        QCOMPARE(readFile(m_f->scorePath), kTemplate);
-        append(5);
-        QCOMPARE(readFile(m_f->scorePath), kTemplate + QByteArray(" 5\r\n"));
-    }
-
     // A write or a sync that fails, while the template replaces a short file or a score is
-    // appended, is reported and leaves the file as it was: the copy is synced before it is
-    // renamed over the file, and a failed append is cut back.
+    // appended, is reported and leaves the file as it was, so no later line is glued onto a
+    // fragment: the copy is synced before it is renamed over the file, and a failed append
+    // is cut back.
     void failedWriteOrSyncLeavesFile_data() {
-        QTest::addColumn<long>("call");
-        QTest::addColumn<int>("error");
+        QTest::addColumn<std::function<void()>>("failure");
         QTest::addColumn<bool>("appending");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("copy: write") << long(SYS_write) << ENOSPC << false << "Kein Speicherplatz";
-        QTest::newRow("copy: sync") << long(SYS_fsync) << EIO << false << "Ein-/Ausgabefehler";
-        QTest::newRow("append: write") << long(SYS_write) << ENOSPC << true << "Kein Speicherplatz";
-        QTest::newRow("append: sync") << long(SYS_fsync) << EIO << true << "Ein-/Ausgabefehler";
+        const auto failing = [](long call, int error) {
+            return std::function<void()>([=] { failSystemCall(call, error); });
+        };
+        // Room for " 3" of " 338"; without failWritesBeyondSizeLimit() the kernel's SIGXFSZ
+        // would end the process mid-write.
+        QTest::newRow("append: file size limit") << std::function<void()>([] {
+            Files::failWritesBeyondSizeLimit();
+            const rlimit limit{rlim_t(kTemplate.size() + 2), rlim_t(kTemplate.size() + 2)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }) << true << "Die Datei ist zu groß";
+        QTest::newRow("append: sync") << failing(SYS_fsync, EIO) << true << "Ein-/Ausgabefehler";
+        QTest::newRow("copy: write") << failing(SYS_write, ENOSPC) << false << "Kein Speicherplatz";
+        QTest::newRow("copy: sync") << failing(SYS_fsync, EIO) << false << "Ein-/Ausgabefehler";
     }
     void failedWriteOrSyncLeavesFile() {
-        QFETCH(long, call);
-        QFETCH(int, error);
+        QFETCH(std::function<void()>, failure);
         QFETCH(bool, appending);
         QFETCH(QString, cause);
         const QByteArray before = appending ? kTemplate : QByteArray(" 5\r\n");
         writeFile(m_f->scorePath, before);
-        const int status = runWithFailingCall(call, error, cause, [&] {
-            if (appending)
-                append(283);
-            else
-                startup();
-        });
-        QCOMPARE(status, 0);
+        QCOMPARE(runFailing(failure, cause, [&] { appending ? append(283) : startup(); }), 0);
         QCOMPARE(readFile(m_f->scorePath), before);
         QCOMPARE(
             QDir(QFileInfo(m_f->scorePath).absolutePath()).entryList(QDir::Files | QDir::Hidden),
             QStringList({QStringLiteral(".spunkte.txt.lock"), QStringLiteral("spunkte.txt")}));
+        if (appending) {
+            append(5);
+            QCOMPARE(readFile(m_f->scorePath), before + QByteArray(" 5\r\n"));
+        }
     }
 
     // Another instance holds the lock while it replaces the file (flock(1) stands in for
