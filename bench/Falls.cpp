@@ -2,9 +2,19 @@
 
 #include <cstdio>
 #include <string>
+#include <sys/resource.h>
+
+// The processor time the calling thread has used so far.
+double threadCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
 
 // Whole falls without a key, in the real window, paced as in a series: how long each lasts,
-// and how late its frames start against their deadlines.
+// how late its frames start against their deadlines, and how much processor time the fall
+// at the default speed takes.
 void measureFalls(BenchProgram& program) {
     ReactionSeries& test = program.series();
     RecordingKeys& keys = program.keys;
@@ -12,7 +22,10 @@ void measureFalls(BenchProgram& program) {
     for (int speed : {100, 1000, 10000}) {
         test.startSeries(speed);
         keys.reset();
+        const double cpuBefore = threadCpuMs();
         test.DropStick(StickSide::Left);
+        if (speed == 1000)
+            print("fall_cpu_v1000_ms", threadCpuMs() - cpuBefore, "ms");
         const std::vector<std::int64_t> polls = keys.framePolls();
         const std::int64_t start = polls.front();
         const double durationMs = double(polls.back() - start) / 1e6;

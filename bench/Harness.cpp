@@ -35,9 +35,14 @@ void pinToCore(int core) {
     pthread_setaffinity_np(pthread_self(), sizeof set, &set);
 }
 
+// The frames sleep as in the program; the two seconds after a trial are skipped.
 class BenchProgram::NoPause final : public Sleeper {
 public:
     void sleepMs(int) override {}
+    void sleepUntilNs(std::int64_t monotonicNs) override { m_frames.sleepUntilNs(monotonicNs); }
+
+private:
+    ThreadSleeper m_frames;
 };
 
 class BenchProgram::StderrReporter final : public ErrorReporter {
@@ -58,8 +63,8 @@ BenchProgram::BenchProgram()
     : m_noPause(std::make_unique<NoPause>())
     , m_errors(std::make_unique<StderrReporter>())
     , m_lockWait(std::make_unique<NoLockWait>()) {
-    const Platform platform{trialClock,  keys,      *m_noPause,  m_random,
-                            m_timeOfDay, *m_errors, *m_lockWait, m_painter};
+    const Platform platform{trialClock, keys,        *m_noPause, m_random,  m_timeOfDay,
+                            *m_errors,  *m_lockWait, m_painter,  scheduling};
     // Every tenth fall ends a series, whose score goes to a file of the benchmark's own.
     QDir().mkpath(m_dir.path() + QStringLiteral("/greifholm/c/Programme"));
     m_window = std::make_unique<Form1>(m_module, platform, m_paths);

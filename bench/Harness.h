@@ -6,6 +6,8 @@
 #include "app/Module1.h"
 #include "platform/Clock.h"
 #include "platform/Random.h"
+#include "platform/RealtimeScheduling.h"
+#include "platform/Sleeper.h"
 #include "platform/TimeOfDay.h"
 #include "platform/WindowsPaths.h"
 #include "platform/X11KeyState.h"
@@ -78,6 +80,18 @@ public:
 
     SteadyClock clock;
     PacingClock trialClock;
+    // The real-time class as the program asks for it, or refused for a comparison.
+    struct BenchScheduling final : Scheduling {
+        bool enterRealtime() override {
+            const bool entered = !refuse && real.enterRealtime();
+            granted = granted || entered;
+            return entered;
+        }
+        void leaveRealtime() override { real.leaveRealtime(); }
+        RealtimeScheduling real;
+        bool refuse = false;
+        bool granted = false;
+    } scheduling;
     RecordingKeys keys{m_realKeys, clock};
     ReactionSeries& series() { return m_window->series(); }
     QWidget& leftBox() { return *m_window->findChild<QWidget*>(QStringLiteral("Picture2")); }
@@ -108,4 +122,5 @@ void measureFrameCost(BenchProgram& program);
 void measureFalls(BenchProgram& program);
 void measureOnset(BenchProgram& program);
 void measureKeyLatency(BenchProgram& program);
+void measureBusyMachine(BenchProgram& program);
 void measureProgram();

@@ -5,8 +5,9 @@
 // series. Starts its own Xvfb (through the tests' with-xvfb.sh) when no display is set.
 //
 // Prints one figure per line: name value unit. Options: --falls stops after the fall and
-// screen figures; with BENCH_DEBUG set it also prints (as # lines) how frame lateness is
-// spread. Each measurement lives in a file of its own; Harness.h holds what they share.
+// screen figures, --busy measures only the quiet and busy machine's added latency; with BENCH_DEBUG
+// set it also prints (as # lines) how frame lateness is spread. Each measurement lives in a file of
+// its own; Harness.h holds what they share.
 #include "Harness.h"
 
 #include <QApplication>
@@ -29,12 +30,17 @@ int main(int argc, char** argv) {
 
     BenchProgram program;
     measureMachineStalls(program.clock);
+    if (argc > 1 && QByteArray(argv[1]) == "--busy") {
+        measureBusyMachine(program);
+        return 0;
+    }
     measureFrameCost(program);
     measureFalls(program);
     measureOnset(program);
     if (argc > 1 && QByteArray(argv[1]) == "--falls")
         return 0;
     measureKeyLatency(program);
+    measureBusyMachine(program);
     program.closeWindow();
     measureProgram();
     return 0;

@@ -8,6 +8,7 @@
 #include "platform/MessageBoxErrorReporter.h"
 #include "platform/MessageBoxLockWait.h"
 #include "platform/Random.h"
+#include "platform/RealtimeScheduling.h"
 #include "platform/Sleeper.h"
 #include "platform/TimeOfDay.h"
 #include "platform/WindowsPaths.h"
@@ -51,7 +52,9 @@ int runGreifholm(int /*argc*/, char** argv) {
     MersenneRandom random;
     SystemTimeOfDay timeOfDay;
     X11WindowPainter painter;
-    const Platform platform{clock, *keys, sleeper, random, timeOfDay, errors, lockWait, painter};
+    RealtimeScheduling scheduling;
+    const Platform platform{clock,  *keys,    sleeper, random,    timeOfDay,
+                            errors, lockWait, painter, scheduling};
     Module1 module;
 
     Form1 mainWindow(module, platform, *paths);

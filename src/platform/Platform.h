@@ -5,6 +5,7 @@
 #include "Files.h"
 #include "KeyState.h"
 #include "Random.h"
+#include "Scheduling.h"
 #include "Sleeper.h"
 #include "TimeOfDay.h"
 #include "WindowPainter.h"
@@ -20,4 +21,5 @@ struct Platform {
     ErrorReporter& errors;
     Files::LockWait& lockWait;
     WindowPainter& painter;
+    Scheduling& scheduling;
 };

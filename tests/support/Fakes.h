@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QThread>
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -22,6 +23,7 @@ public:
         return m_last;
     }
     void advance(std::int64_t ns) { m_now += ns; }
+    void advanceTo(std::int64_t ns) { m_now = std::max(m_now, ns); }
     // The value the last read returned.
     std::int64_t lastReading() const { return m_last; }
     std::int64_t peek() const { return m_now; }
@@ -47,6 +49,12 @@ public:
         reads.push_back(m_clock.lastReading());
         return m_script ? m_script(virtualKey, index) : 0;
     }
+    int totalReads() const {
+        int total = 0;
+        for (const auto& [key, reads] : m_reads)
+            total += int(reads.size());
+        return total;
+    }
     int readCount(int virtualKey) const {
         auto it = m_reads.find(virtualKey);
         return it == m_reads.end() ? 0 : int(it->second.size());
@@ -60,16 +68,28 @@ private:
     std::map<int, std::vector<std::int64_t>> m_reads;
 };
 
-// Records pauses; sleeps for real only as long as a test asks it to.
+// Records pauses; sleeps for real only as long as a test asks it to. A sleep until a time
+// moves the fake clock there, `lateNs` later when a test says the kernel woke it late.
 class FakeSleeper final : public Sleeper {
 public:
+    explicit FakeSleeper(FakeClock& clock)
+        : m_clock(clock) {}
     void sleepMs(int milliseconds) override {
         sleeps.push_back(milliseconds);
         if (realSleepMs > 0)
             QThread::msleep(realSleepMs);
     }
+    void sleepUntilNs(std::int64_t monotonicNs) override {
+        sleptUntil.push_back(monotonicNs);
+        m_clock.advanceTo(monotonicNs + lateNs);
+    }
     std::vector<int> sleeps;
+    std::vector<std::int64_t> sleptUntil;
     unsigned long realSleepMs = 0;
+    std::int64_t lateNs = 0;
+
+private:
+    FakeClock& m_clock;
 };
 
 // Returns queued values, then 0.5; remembers the seeds it was given and when.
@@ -144,18 +164,48 @@ public:
     void put(unsigned long, const QImage&, const QRect&, const QPoint&) override {}
 };
 
+// Grants or refuses the real-time class and notes, at each call, how many key reads and
+// pauses the trial had made.
+class FakeScheduling final : public Scheduling {
+public:
+    FakeScheduling(const ScriptedKeyState& keys, const FakeSleeper& sleeper)
+        : m_keys(keys)
+        , m_sleeper(sleeper) {}
+    bool enterRealtime() override {
+        calls.push_back({true, m_keys.totalReads(), m_sleeper.sleeps.size()});
+        return grants;
+    }
+    void leaveRealtime() override {
+        calls.push_back({false, m_keys.totalReads(), m_sleeper.sleeps.size()});
+    }
+    struct Call {
+        bool enter;
+        int keyReads;
+        size_t pauses;
+        bool operator==(const Call&) const = default;
+    };
+    std::vector<Call> calls;
+    bool grants = true;
+
+private:
+    const ScriptedKeyState& m_keys;
+    const FakeSleeper& m_sleeper;
+};
+
 // All fakes in one place, wired into a Platform.
 struct FakePlatform {
     FakeClock clock;
     ScriptedKeyState keys{clock};
-    FakeSleeper sleeper;
+    FakeSleeper sleeper{clock};
     FakeRandom random;
     SteppingTimeOfDay timeOfDay;
     RecordingErrorReporter errors;
     PollingLockWait lockWait;
     NoWindowPainter painter;
+    FakeScheduling scheduling{keys, sleeper};
 
     Platform platform() {
-        return Platform{clock, keys, sleeper, random, timeOfDay, errors, lockWait, painter};
+        return Platform{clock,  keys,     sleeper, random,    timeOfDay,
+                        errors, lockWait, painter, scheduling};
     }
 };

@@ -7,6 +7,9 @@
 #include "app/Module1.h"
 #include "app/NumberText.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace {
 
 int virtualKeyOf(StickSide side) {
@@ -53,11 +56,22 @@ void ReactionSeries::DropStick(StickSide side) {
     std::int64_t t = 1;
     double bottom = kRestBottom;
 
-    const std::int64_t startNs = clock.nowNs();
-    for (;;) {
-        const std::int64_t deadline = startNs + (t - 1) * kFramePeriod.count();
-        while (clock.nowNs() < deadline) { // busy wait: sleeping is far coarser than a frame
+    // Ahead of ordinary programs from the first frame to the last, where the system allows
+    // it; back in the normal class for the pause and the windows, whatever ends the fall.
+    struct RealtimeWhileFalling {
+        explicit RealtimeWhileFalling(Scheduling& s)
+            : scheduling(s) {
+            scheduling.enterRealtime();
         }
+        ~RealtimeWhileFalling() { scheduling.leaveRealtime(); }
+        Scheduling& scheduling;
+    };
+    std::optional<RealtimeWhileFalling> realtime(std::in_place, m_platform.scheduling);
+
+    const std::int64_t startNs = clock.nowNs();
+    std::int64_t lastSleepNs = startNs;
+    for (;;) {
+        waitForFrame(startNs + (t - 1) * kFramePeriod.count(), lastSleepNs);
 
         const qint16 s = keys.asyncKeyState(key);
         if (s != baseline || bottom > H)
@@ -71,6 +85,7 @@ void ReactionSeries::DropStick(StickSide side) {
         bottom += m_dropIncrement;
     }
     const std::int64_t endNs = clock.nowNs();
+    realtime.reset();
 
     qint16& slot = m_module.trialTime(m_trialCount);
     slot = Int16::fromWide(endNs / 1'000'000 - startNs / 1'000'000);
@@ -84,6 +99,18 @@ void ReactionSeries::DropStick(StickSide side) {
 
     if (m_trialCount == Module1::kTrialsPerSeries)
         m_view.finishSeries();
+}
+
+void ReactionSeries::waitForFrame(std::int64_t deadlineNs, std::int64_t& lastSleepNs) {
+    Clock& clock = m_platform.clock;
+    std::int64_t now = clock.nowNs();
+    if (deadlineNs - now > kWakeMargin.count() ||
+        now - lastSleepNs > kLongestRunWithoutSleep.count()) {
+        m_platform.sleeper.sleepUntilNs(std::max(deadlineNs - kWakeMargin.count(), now + 1));
+        now = lastSleepNs = clock.nowNs();
+    }
+    while (now < deadlineNs)
+        now = clock.nowNs();
 }
 
 void ReactionSeries::presentBothSticks() {

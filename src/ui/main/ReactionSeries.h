@@ -29,6 +29,8 @@ public:
 
 private:
     void presentBothSticks();
+    // Until the frame's deadline: asleep for most of the time, on the clock for the rest.
+    void waitForFrame(std::int64_t deadlineNs, std::int64_t& lastSleepNs);
 
     Module1& m_module;
     Platform m_platform;

@@ -12,6 +12,17 @@
 inline constexpr std::chrono::nanoseconds kFramePeriod = std::chrono::microseconds(100);
 inline constexpr int kPauseAfterTrialMs = 2000;
 
+// Between frames the trial sleeps until this long before the next frame's deadline, then
+// waits out the rest on the clock: the kernel wakes a sleeper some tens of microseconds late,
+// and a frame must never start before its deadline nor much after it. Sleeping leaves the
+// core to the X server, which shows the stick and delivers the key, and to the rest of the
+// machine; in a real-time class it is what keeps the trial from starving them.
+inline constexpr std::chrono::nanoseconds kWakeMargin = std::chrono::microseconds(30);
+// A trial behind its schedule has no time to sleep; it still blocks this often, as a
+// real-time thread that never blocks would keep everything else off its core (and
+// RealtimeKit's RLIMIT_RTTIME would end the program).
+inline constexpr std::chrono::nanoseconds kLongestRunWithoutSleep = std::chrono::milliseconds(10);
+
 // Key reads before the fall; the last becomes the baseline. The repeated reads use up a
 // pressed-since-the-last-query bit left over from a press between trials.
 inline constexpr int kBaselineReads = 11;

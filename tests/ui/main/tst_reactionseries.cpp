@@ -111,29 +111,36 @@ private slots:
 
     // The matching key ends the trial at once; its time goes to the table and the window.
     // Frames are 100 µs apart: frame k is polled (k - 1) / 10 ms after the start. The time
-    // is the difference of two whole-millisecond clock readings, as the clock gives them.
+    // is the difference of two whole-millisecond clock readings, as the clock gives them. The
+    // fall runs in a real-time class from its first frame to its last poll, where the system
+    // grants one; a refusal changes nothing.
     void matchingKeyEndsTrial_data() {
         QTest::addColumn<int>("side");
         QTest::addColumn<int>("frame");
         QTest::addColumn<int>("delayMs");
         QTest::addColumn<std::int64_t>("startOffsetNs"); // the clock's start past a whole ms
+        QTest::addColumn<bool>("realtimeGranted");
         QTest::addColumn<int>("expected");
         QTest::newRow("right at first frame")
-            << int(StickSide::Right) << 1 << 245 << std::int64_t(0) << 245;
+            << int(StickSide::Right) << 1 << 245 << std::int64_t(0) << true << 245;
         QTest::newRow("left at frame 500")
-            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << 229;
+            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << true << 229;
         QTest::newRow("right at frame 3000")
-            << int(StickSide::Right) << 3000 << 7 << std::int64_t(0) << 306;
+            << int(StickSide::Right) << 3000 << 7 << std::int64_t(0) << true << 306;
         // 245.002 ms from .999 to 246.001: the readings 0 and 246 differ by 246.
         QTest::newRow("readings straddle a millisecond")
-            << int(StickSide::Right) << 1 << 245 << std::int64_t(999'000) << 246;
+            << int(StickSide::Right) << 1 << 245 << std::int64_t(999'000) << true << 246;
+        QTest::newRow("real-time class refused")
+            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << false << 229;
     }
     void matchingKeyEndsTrial() {
         QFETCH(int, side);
         QFETCH(int, frame);
         QFETCH(int, delayMs);
         QFETCH(std::int64_t, startOffsetNs);
+        QFETCH(bool, realtimeGranted);
         QFETCH(int, expected);
+        m_f->fakes.scheduling.grants = realtimeGranted;
         const auto stickSide = StickSide(side);
         const int vk = stickSide == StickSide::Right ? kVkRight : kVkLeft;
         pressAtFrame(vk, frame, delayMs);
@@ -148,6 +155,9 @@ private slots:
         QCOMPARE(m_f->fakes.keys.readCount(vk), kBaseline + frame);
         QCOMPARE(m_f->fakes.keys.readCount(vk == kVkRight ? kVkLeft : kVkRight), 0);
         QCOMPARE(m_f->fakes.sleeper.sleeps, std::vector<int>{2000});
+        using Call = FakeScheduling::Call;
+        QCOMPARE(m_f->fakes.scheduling.calls,
+                 (std::vector<Call>{{true, kBaseline, 0}, {false, kBaseline + frame, 0}}));
         // Both sticks are back at rest after the pause.
         DrawingSurface rest{3855, 9495, 1.0, Qt::white, Qt::black};
         DrawSticksAtRest(rest, rest);
@@ -208,8 +218,16 @@ private slots:
     }
 
     // Frame t starts no earlier than start + (t - 1) × 100 µs; a late frame is drawn at once
-    // and does not shift the frames after it.
+    // and does not shift the frames after it. Between frames the trial sleeps until shortly
+    // before the deadline; a sleep that returns late makes that frame late, not early.
+    void framesArePaced_data() {
+        QTest::addColumn<std::int64_t>("wakesLateNs");
+        QTest::newRow("wakes on time") << std::int64_t(0);
+        QTest::newRow("wakes 80 us late") << std::int64_t(80'000);
+    }
     void framesArePaced() {
+        QFETCH(std::int64_t, wakesLateNs);
+        m_f->fakes.sleeper.lateNs = wakesLateNs;
         const int lateFrame = 50;
         m_f->fakes.keys.setScript([this](int, int read) -> qint16 {
             if (read == kBaseline + lateFrame - 1)
@@ -236,12 +254,17 @@ private slots:
                 QVERIFY2(begun - previous - slowFrame <= 2 * step,
                          qPrintable(QStringLiteral("frame %1 waited").arg(t)));
             } else {
+                const std::int64_t lateWake =
+                    std::max<std::int64_t>(0, wakesLateNs - kWakeMargin.count());
                 QVERIFY2(
-                    begun - deadline <= step,
+                    begun - deadline <= lateWake + step,
                     qPrintable(
                         QStringLiteral("frame %1 late by %2 ns").arg(t).arg(begun - deadline)));
             }
         }
+        // Every frame on schedule slept; only the first and those catching up did not.
+        QVERIFY2(m_f->fakes.sleeper.sleptUntil.size() >= 185,
+                 qPrintable(QString::number(m_f->fakes.sleeper.sleptUntil.size())));
     }
 
     // What is drawn is on screen before the next key poll, the resting stick never leaves
