@@ -3,7 +3,6 @@
 #include "RealtimeKit.h"
 
 #include <algorithm>
-#include <pthread.h>
 #include <sys/resource.h>
 
 namespace {
@@ -44,7 +43,8 @@ bool RealtimeScheduling::enterBy(Way way) {
 bool RealtimeScheduling::enterRealtime() {
     if (m_way == Way::None || m_entered)
         return m_entered;
-    if (pthread_getschedparam(pthread_self(), &m_policy, &m_param) != 0)
+    m_policy = sched_getscheduler(0);
+    if (m_policy < 0 || sched_getparam(0, &m_param) != 0)
         return false;
     if (m_way == Way::Untried) {
         m_way = Way::None;
@@ -65,7 +65,9 @@ bool RealtimeScheduling::enterRealtime() {
 void RealtimeScheduling::leaveRealtime() {
     if (!m_entered)
         return;
-    // Lowering one's own class needs no permission.
-    pthread_setschedparam(pthread_self(), m_policy, &m_param);
+    // Lowering one's own class needs no permission, but clearing the reset-on-fork flag that
+    // the real-time class came with does; kept, it only means what is true anyway: a child
+    // starts in the normal class.
+    sched_setscheduler(0, m_policy | SCHED_RESET_ON_FORK, &m_param);
     m_entered = false;
 }
