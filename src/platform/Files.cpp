@@ -193,14 +193,13 @@ int openLockFile(const QString& path) {
     }
 }
 
-bool tryFlock(int fd, const QString& path) {
+// 0 when the lock is ours, EWOULDBLOCK while another process holds it, else the error.
+int tryFlock(int fd) {
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            return true;
-        if (errno == EWOULDBLOCK)
-            return false;
+            return 0;
         if (errno != EINTR)
-            fail(QStringLiteral("Die Sperrdatei konnte nicht gesperrt werden"), path, errno);
+            return errno;
     }
 }
 
@@ -210,11 +209,20 @@ Lock::Lock(const QString& path, LockWait& wait)
     : m_fd(openLockFile(path)) {
     Descriptor guard(m_fd);
     requireRegular(guard.get(), path);
-    if (!tryFlock(m_fd, path) && !wait.waitFor(path, [&] { return tryFlock(m_fd, path); })) {
+    int result = tryFlock(m_fd);
+    // The wait may run an event loop: its tries end it on any answer but "held", and the
+    // error, if any, is raised here rather than through that loop.
+    const bool waited = result != EWOULDBLOCK || wait.waitFor(path, [&] {
+        result = tryFlock(m_fd);
+        return result != EWOULDBLOCK;
+    });
+    if (!waited) {
         throw RuntimeError(QStringLiteral("Laufzeitfehler: Das Warten auf die Sperrdatei „%1“ "
                                           "wurde abgebrochen; ein anderes Programm hält sie")
                                .arg(path));
     }
+    if (result != 0)
+        fail(QStringLiteral("Die Sperrdatei konnte nicht gesperrt werden"), path, result);
     guard.release();
 }
 

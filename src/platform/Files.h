@@ -20,7 +20,8 @@ class LockWait {
 public:
     virtual ~LockWait() = default;
     // Called when the lock at lockPath is held elsewhere. Calls tryLock now and then until it
-    // returns true (the lock is ours: return true) or the user gives up (return false).
+    // returns true (return true: the attempt is over, its outcome known to the caller) or the
+    // user gives up (return false). tryLock never throws.
     virtual bool waitFor(const QString& lockPath, const std::function<bool()>& tryLock) = 0;
 };
 
