@@ -92,11 +92,8 @@ Figures participantFalls(BenchProgram& program, int falls, bool watcherAhead) {
         participant.join();
         if (seenNs > 0)
             added.push_back(double(keys.reads.back() - seenNs) / 1e6);
-        const std::vector<std::int64_t> polls = keys.framePolls();
-        for (size_t t = 1; t <= polls.size(); ++t)
-            lateness.push_back(double(polls[t - 1] - (polls.front() +
-                                                      std::int64_t(t - 1) * kFramePeriod.count())) /
-                               1000.0);
+        const std::vector<double> frames = keys.frameLatenessUs();
+        lateness.insert(lateness.end(), frames.begin(), frames.end());
     }
     XCloseDisplay(sender);
     Figures figures;

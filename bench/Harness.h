@@ -44,6 +44,18 @@ public:
         reads.clear();
         fallStartedNs.store(0);
     }
+    // How late each frame's poll came after its deadline (the first poll's time plus whole
+    // frame periods), in microseconds.
+    std::vector<double> frameLatenessUs() const {
+        const std::vector<std::int64_t> polls = framePolls();
+        std::vector<double> lateness;
+        for (size_t t = 1; t <= polls.size(); ++t) {
+            const std::int64_t deadline =
+                polls.front() + std::int64_t(t - 1) * kFramePeriod.count();
+            lateness.push_back(double(polls[t - 1] - deadline) / 1000.0);
+        }
+        return lateness;
+    }
     // Reads of the frames: the first frame's poll onwards.
     std::vector<std::int64_t> framePolls() const {
         return std::vector<std::int64_t>(reads.begin() + kBaselineReads, reads.end());

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -258,26 +259,6 @@ qint64 regularFileSize(const QString& path) {
     return sizeOf(fd.get(), path);
 }
 
-std::optional<char> lastByte(const QString& path) {
-    Descriptor fd(openRegular(path, O_RDONLY));
-    if (fd.get() < 0) {
-        if (errno != ENOENT)
-            fail(QStringLiteral("Die Datei konnte nicht geöffnet werden"), path, errno);
-        return std::nullopt;
-    }
-    const qint64 size = sizeOf(fd.get(), path);
-    if (size == 0)
-        return std::nullopt;
-    char byte = 0;
-    ssize_t n;
-    do {
-        n = ::pread(fd.get(), &byte, 1, off_t(size - 1));
-    } while (n < 0 && errno == EINTR);
-    if (n < 0)
-        fail(QStringLiteral("Die Datei konnte nicht gelesen werden"), path, errno);
-    return n == 1 ? std::optional<char>(byte) : std::nullopt;
-}
-
 QByteArray readRegularFile(const QString& path, qint64 maxBytes) {
     Descriptor fd(openRegular(path, O_RDONLY));
     if (fd.get() < 0) {
@@ -360,18 +341,31 @@ void failWritesBeyondSizeLimit() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-void appendDurably(const QString& path, const QByteArray& bytes) {
-    int opened = openRegular(path, O_WRONLY | O_APPEND);
+void appendLine(const QString& path, const QByteArray& line) {
+    // Read too, for the last byte.
+    int opened = openRegular(path, O_RDWR | O_APPEND);
     if (opened < 0 && errno == ENOENT) {
         refuseDanglingLink(path);
         // O_EXCL never follows a symlink, so nothing is created anywhere but at path.
-        opened = ::open(native(path).constData(),
-                        O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        opened = ::open(native(path).constData(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC,
+                        0666);
     }
     Descriptor fd(opened);
     if (fd.get() < 0)
         fail(QStringLiteral("Die Datei konnte nicht zum Anhängen geöffnet werden"), path, errno);
     const qint64 length = sizeOf(fd.get(), path);
+    // A file edited by hand, or a template, may end without a line end; the line still starts
+    // a line of its own.
+    char last = '\n';
+    if (length > 0) {
+        ssize_t n;
+        do {
+            n = ::pread(fd.get(), &last, 1, off_t(length - 1));
+        } while (n < 0 && errno == EINTR);
+        if (n < 0)
+            fail(QStringLiteral("Die Datei konnte nicht gelesen werden"), path, errno);
+    }
+    const QByteArray bytes = (last == '\n' ? "" : last == '\r' ? "\n" : "\r\n") + line;
     try {
         writeAll(fd.get(), bytes, path);
         if (::fsync(fd.get()) != 0)

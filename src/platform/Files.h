@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
-#include <optional>
 
 // File operations on native paths. Every failure throws a RuntimeError that names the file
 // the user knows and the cause in German; nothing fails silently. POSIX calls rather than
@@ -50,9 +49,6 @@ QString resolvedPath(const QString& path);
 // opened; the file is opened without blocking, so a FIFO never hangs the program.
 qint64 regularFileSize(const QString& path);
 
-// The last byte of the regular file at path; none when it is empty or missing.
-std::optional<char> lastByte(const QString& path);
-
 // The whole content of the regular file at path, refused when it holds more than maxBytes.
 QByteArray readRegularFile(const QString& path, qint64 maxBytes);
 
@@ -71,9 +67,11 @@ void removeLeftovers(const QString& path);
 // The program calls it once at start.
 void failWritesBeyondSizeLimit();
 
-// Appends bytes at the end of the regular file at path (created when missing) and syncs
-// them to disk. All or nothing: when writing or syncing fails, the file is cut back to its
-// old length, so a later line is never glued onto a fragment.
-void appendDurably(const QString& path, const QByteArray& bytes);
+// Appends one line (its CR LF included) at the end of the regular file at path (created when
+// missing) and syncs it to disk. The line starts a line of its own: after a last line
+// without a line end, CR LF (after a lone CR, LF) goes first. All or nothing: when writing or
+// syncing fails, the file is cut back to its old length, so a later line is never glued onto
+// a fragment.
+void appendLine(const QString& path, const QByteArray& line);
 
 } // namespace Files

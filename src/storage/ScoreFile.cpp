@@ -102,11 +102,7 @@ void appendScore(const WindowsPaths& paths, const QString& windowsPath, qint16 p
     const QString nativePath = paths.map(windowsPath);
     try {
         const Files::Lock lock = lockFor(nativePath, lockWait);
-        // A file edited by hand, or a template, may end without a line end; the score still
-        // starts a line of its own.
-        const std::optional<char> last = Files::lastByte(nativePath);
-        const QByteArray lineStart = !last || *last == '\n' ? "" : *last == '\r' ? "\n" : "\r\n";
-        Files::appendDurably(nativePath, lineStart + scoreLine(points));
+        Files::appendLine(nativePath, scoreLine(points));
     } catch (const RuntimeError& error) {
         // The user sees which score is missing from the file and can note it.
         throw RuntimeError(error.message() +
