@@ -94,12 +94,16 @@ public:
     PacingClock trialClock;
     // The real-time class as the program asks for it, or refused for a comparison.
     struct BenchScheduling final : Scheduling {
+        void prepare() override { real.prepare(); }
         bool enterRealtime() override {
             const bool entered = !refuse && real.enterRealtime();
             granted = granted || entered;
             return entered;
         }
         void leaveRealtime() override { real.leaveRealtime(); }
+        std::chrono::nanoseconds longestRunWithoutBlocking() override {
+            return real.longestRunWithoutBlocking();
+        }
         RealtimeScheduling real;
         bool refuse = false;
         bool granted = false;

@@ -8,17 +8,18 @@
 #include <limits>
 
 // Counters, times, totals and the score are signed 16-bit values; leaving that range is
-// an overflow error rather than a silent wrap-around.
+// an overflow error rather than a silent wrap-around. `what` says in German what overflowed,
+// for the user who reads the message.
 namespace Int16 {
 
-inline qint16 fromWide(std::int64_t value) {
+inline qint16 fromWide(std::int64_t value, const char* what = nullptr) {
     if (value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max())
-        throw RuntimeError::overflow();
+        throw RuntimeError::overflow(what);
     return static_cast<qint16>(value);
 }
 
-inline qint16 add(qint16 a, qint16 b) {
-    return fromWide(std::int64_t{a} + b);
+inline qint16 add(qint16 a, qint16 b, const char* what = nullptr) {
+    return fromWide(std::int64_t{a} + b, what);
 }
 
 inline qint16 sub(qint16 a, qint16 b) {

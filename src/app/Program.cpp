@@ -12,6 +12,7 @@
 #include "platform/Sleeper.h"
 #include "platform/TimeOfDay.h"
 #include "platform/WindowsPaths.h"
+#include "platform/X11ConnectionLoss.h"
 #include "platform/X11KeyState.h"
 #include "platform/X11WindowPainter.h"
 #include "ui/Layout.h"
@@ -24,6 +25,7 @@
 
 int runGreifholm(int /*argc*/, char** argv) {
     Files::failWritesBeyondSizeLimit();
+    sayX11ConnectionLossInGerman();
     // The program takes no command line: Qt's own options (-reverse, -platform …) would
     // change what the user sees, so Qt gets the program's name alone.
     int qtArgc = 1;

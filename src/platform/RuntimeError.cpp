@@ -4,8 +4,9 @@ RuntimeError::RuntimeError(QString message)
     : m_message(std::move(message))
     , m_utf8(m_message.toStdString()) {}
 
-RuntimeError RuntimeError::overflow() {
-    return RuntimeError(QStringLiteral("Laufzeitfehler: Überlauf"));
+RuntimeError RuntimeError::overflow(const char* what) {
+    const QString message = QStringLiteral("Laufzeitfehler: Überlauf");
+    return RuntimeError(what ? message + QStringLiteral(". ") + QString::fromUtf8(what) : message);
 }
 
 RuntimeError RuntimeError::indexOutOfRange() {

@@ -12,7 +12,8 @@ class RuntimeError : public std::exception {
 public:
     explicit RuntimeError(QString message);
 
-    static RuntimeError overflow();
+    // what: in German, what overflowed and what follows for the user; may be null.
+    static RuntimeError overflow(const char* what = nullptr);
     static RuntimeError indexOutOfRange();
     // cause: why the operation failed, in German; path: the file it concerned.
     static RuntimeError fileError(const QString& what, const QString& path, const QString& cause);

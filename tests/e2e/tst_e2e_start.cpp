@@ -80,6 +80,37 @@ private slots:
         QVERIFY2(errors.contains(expected), qPrintable(errors));
     }
 
+    // When the X server goes away there is no screen for a box: standard error says it in
+    // German, and the program ends with status 1.
+    void xServerGoneSaidInGerman() {
+        QProcess server; // an X server of this test's own, as it is taken away
+        server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                              QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QVERIFY(server.waitForReadyRead(20000));
+        const QString display = QLatin1Char(':') + QString::fromLatin1(server.readLine()).trimmed();
+        RealProgram program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display);
+        QProcess search;
+        search.setProcessEnvironment(env);
+        program.process().setProcessEnvironment(env);
+        program.process().setWorkingDirectory(program.workDir());
+        program.process().start(QStringLiteral(GREIFHOLM_EXECUTABLE), {});
+        QTRY_VERIFY_WITH_TIMEOUT((search.start(QStringLiteral("xdotool"),
+                                               {QStringLiteral("search"), QStringLiteral("--name"),
+                                                QStringLiteral("^Greifholm-Programm$")}),
+                                  search.waitForFinished(10000) && search.exitCode() == 0),
+                                 15000);
+        server.kill();
+        server.waitForFinished(5000);
+        QVERIFY(program.process().waitForFinished(10000));
+        QCOMPARE(program.process().exitCode(), 1);
+        const QString errors = QString::fromLocal8Bit(program.process().readAllStandardError());
+        QVERIFY2(errors.contains(QStringLiteral("Die Verbindung zum X-Server ist abgebrochen")),
+                 qPrintable(errors));
+        QVERIFY2(!errors.contains(QStringLiteral("X11 connection broke")), qPrintable(errors));
+    }
+
     // Started in a folder without a template, the program takes the one beside its build
     // (or installed one) and starts.
     void startWithoutTemplateInFolder() {

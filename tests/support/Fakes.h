@@ -69,7 +69,8 @@ private:
 };
 
 // Records pauses; sleeps for real only as long as a test asks it to. A sleep until a time
-// moves the fake clock there, `lateNs` later when a test says the kernel woke it late.
+// moves the fake clock there, `lateNs` later when a test says the kernel woke it late, and
+// remembers the clock's last reading before it.
 class FakeSleeper final : public Sleeper {
 public:
     explicit FakeSleeper(FakeClock& clock)
@@ -80,11 +81,13 @@ public:
             QThread::msleep(realSleepMs);
     }
     void sleepUntilNs(std::int64_t monotonicNs) override {
+        sleptAt.push_back(m_clock.lastReading());
         sleptUntil.push_back(monotonicNs);
         m_clock.advanceTo(monotonicNs + lateNs);
     }
     std::vector<int> sleeps;
     std::vector<std::int64_t> sleptUntil;
+    std::vector<std::int64_t> sleptAt;
     unsigned long realSleepMs = 0;
     std::int64_t lateNs = 0;
 
@@ -165,16 +168,18 @@ public:
 };
 
 // Grants or refuses the real-time class and notes, at each call, how many key reads and
-// pauses the trial had made.
+// pauses the trial had made; counts the preparations.
 class FakeScheduling final : public Scheduling {
 public:
     FakeScheduling(const ScriptedKeyState& keys, const FakeSleeper& sleeper)
         : m_keys(keys)
         , m_sleeper(sleeper) {}
+    void prepare() override { ++prepares; }
     bool enterRealtime() override {
         calls.push_back({true, m_keys.totalReads(), m_sleeper.sleeps.size()});
         return grants;
     }
+    std::chrono::nanoseconds longestRunWithoutBlocking() override { return longestRun; }
     void leaveRealtime() override {
         calls.push_back({false, m_keys.totalReads(), m_sleeper.sleeps.size()});
     }
@@ -186,6 +191,8 @@ public:
     };
     std::vector<Call> calls;
     bool grants = true;
+    int prepares = 0;
+    std::chrono::nanoseconds longestRun = std::chrono::milliseconds(10);
 
 private:
     const ScriptedKeyState& m_keys;

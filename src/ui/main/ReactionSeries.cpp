@@ -8,9 +8,12 @@
 #include "app/NumberText.h"
 
 #include <algorithm>
-#include <optional>
 
 namespace {
+
+const char* const kTrialTooLong =
+    "Ein Versuch dauerte länger als 32767 Millisekunden; die Versuchsreihe wurde nicht "
+    "gespeichert.";
 
 int virtualKeyOf(StickSide side) {
     return side == StickSide::Right ? kVkRight : kVkLeft;
@@ -26,6 +29,8 @@ ReactionSeries::ReactionSeries(Module1& module, const Platform& platform, TrialV
 void ReactionSeries::startSeries(int speedBarValue) {
     m_speedSetting = std::int32_t(qint16(speedBarValue));
     m_trialCount = 0;
+    // Which way to a real-time class the system offers is found out now, not in a trial.
+    m_platform.scheduling.prepare();
     DrawSticksAtRest(m_view.surface(StickSide::Right), m_view.surface(StickSide::Left));
     presentBothSticks();
 }
@@ -39,11 +44,8 @@ void ReactionSeries::ChooseDrop() {
 }
 
 void ReactionSeries::DropStick(StickSide side) {
-    Clock& clock = m_platform.clock;
-    KeyState& keys = m_platform.keys;
     DrawingSurface& surface = m_view.surface(side);
     const int key = virtualKeyOf(side);
-    const double H = surface.height();
 
     // The cleared box is not put on screen by itself: it reaches the screen only with the
     // first frame drawn over it, so the resting stick never blinks out before the fall.
@@ -51,44 +53,12 @@ void ReactionSeries::DropStick(StickSide side) {
 
     qint16 baseline = 0;
     for (int i = 0; i < kBaselineReads; ++i)
-        baseline = keys.asyncKeyState(key);
+        baseline = m_platform.keys.asyncKeyState(key);
 
-    std::int64_t t = 1;
-    double bottom = kRestBottom;
-
-    // Ahead of ordinary programs from the first frame to the last, where the system allows
-    // it; back in the normal class for the pause and the windows, whatever ends the fall.
-    struct RealtimeWhileFalling {
-        explicit RealtimeWhileFalling(Scheduling& s)
-            : scheduling(s) {
-            scheduling.enterRealtime();
-        }
-        ~RealtimeWhileFalling() { scheduling.leaveRealtime(); }
-        Scheduling& scheduling;
-    };
-    std::optional<RealtimeWhileFalling> realtime(std::in_place, m_platform.scheduling);
-
-    const std::int64_t startNs = clock.nowNs();
-    std::int64_t lastSleepNs = startNs;
-    for (;;) {
-        waitForFrame(startNs + (t - 1) * kFramePeriod.count(), lastSleepNs);
-
-        const qint16 s = keys.asyncKeyState(key);
-        if (s != baseline || bottom > H)
-            break;
-        DrawDropFrame(surface, bottom);
-        // On screen as soon as it is drawn, as the user is timed from what they see; a frame
-        // that changes no pixel costs only the comparison.
-        m_view.presentStick(side);
-        m_dropIncrement = fallIncrement(t, m_speedSetting);
-        ++t;
-        bottom += m_dropIncrement;
-    }
-    const std::int64_t endNs = clock.nowNs();
-    realtime.reset();
+    const Fall fall = runFall(side, baseline);
 
     qint16& slot = m_module.trialTime(m_trialCount);
-    slot = Int16::fromWide(endNs / 1'000'000 - startNs / 1'000'000);
+    slot = Int16::fromWide(fall.endNs / 1'000'000 - fall.startNs / 1'000'000, kTrialTooLong);
     m_trialCount = Int16::add(m_trialCount, 1);
     m_view.presentTrialResult(PlainNumberText(slot), PlainNumberText(m_trialCount));
 
@@ -101,12 +71,48 @@ void ReactionSeries::DropStick(StickSide side) {
         m_view.finishSeries();
 }
 
-void ReactionSeries::waitForFrame(std::int64_t deadlineNs, std::int64_t& lastSleepNs) {
+ReactionSeries::Fall ReactionSeries::runFall(StickSide side, qint16 baseline) {
+    Clock& clock = m_platform.clock;
+    KeyState& keys = m_platform.keys;
+    DrawingSurface& surface = m_view.surface(side);
+    const int key = virtualKeyOf(side);
+    const double H = surface.height();
+    std::int64_t t = 1;
+    double bottom = kRestBottom;
+
+    // Ahead of ordinary programs from the first frame to the last, where the system allows
+    // it; back in the normal class for the pause and the windows, whatever ends the fall.
+    const RealtimeScope realtime(m_platform.scheduling);
+    const std::int64_t longestRunNs = m_platform.scheduling.longestRunWithoutBlocking().count();
+
+    Fall fall;
+    fall.startNs = clock.nowNs();
+    std::int64_t lastSleepNs = fall.startNs;
+    for (;;) {
+        waitForFrame(fall.startNs + (t - 1) * kFramePeriod.count(), longestRunNs, lastSleepNs);
+
+        const qint16 s = keys.asyncKeyState(key);
+        if (s != baseline || bottom > H)
+            break;
+        DrawDropFrame(surface, bottom);
+        // On screen as soon as it is drawn, as the user is timed from what they see; a frame
+        // that changes no pixel costs only the comparison.
+        m_view.presentStick(side);
+        m_dropIncrement = fallIncrement(t, m_speedSetting);
+        ++t;
+        bottom += m_dropIncrement;
+    }
+    fall.endNs = clock.nowNs();
+    return fall;
+}
+
+void ReactionSeries::waitForFrame(std::int64_t deadlineNs, std::int64_t longestRunNs,
+                                  std::int64_t& lastSleepNs) {
     Clock& clock = m_platform.clock;
     std::int64_t now = clock.nowNs();
-    if (deadlineNs - now > kWakeMargin.count() ||
-        now - lastSleepNs > kLongestRunWithoutSleep.count()) {
-        m_platform.sleeper.sleepUntilNs(std::max(deadlineNs - kWakeMargin.count(), now + 1));
+    if (deadlineNs - now > kWakeMargin.count() || now - lastSleepNs > longestRunNs) {
+        m_platform.sleeper.sleepUntilNs(
+            std::max(deadlineNs - kWakeMargin.count(), now + kShortestSleep.count()));
         now = lastSleepNs = clock.nowNs();
     }
     while (now < deadlineNs)

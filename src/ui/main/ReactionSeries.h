@@ -28,9 +28,20 @@ public:
     std::int32_t speedSetting() const { return m_speedSetting; }
 
 private:
+    // The monotonic clock's readings that a trial's time is taken from.
+    struct Fall {
+        std::int64_t startNs = 0; // just before the first poll and frame
+        std::int64_t endNs = 0;   // right after the poll that ended the fall
+    };
+
+    // The stick falls from its rest position until the key's state differs from the
+    // baseline or the stick has left its box.
+    Fall runFall(StickSide side, qint16 baseline);
     void presentBothSticks();
-    // Until the frame's deadline: asleep for most of the time, on the clock for the rest.
-    void waitForFrame(std::int64_t deadlineNs, std::int64_t& lastSleepNs);
+    // Until the frame's deadline: asleep for most of the time, on the clock for the rest;
+    // asleep at least once every `longestRunNs`, however far behind its schedule.
+    void waitForFrame(std::int64_t deadlineNs, std::int64_t longestRunNs,
+                      std::int64_t& lastSleepNs);
 
     Module1& m_module;
     Platform m_platform;

@@ -18,10 +18,12 @@ inline constexpr int kPauseAfterTrialMs = 2000;
 // core to the X server, which shows the stick and delivers the key, and to the rest of the
 // machine; in a real-time class it is what keeps the trial from starving them.
 inline constexpr std::chrono::nanoseconds kWakeMargin = std::chrono::microseconds(30);
-// A trial behind its schedule has no time to sleep; it still blocks this often, as a
-// real-time thread that never blocks would keep everything else off its core (and
-// RealtimeKit's RLIMIT_RTTIME would end the program).
-inline constexpr std::chrono::nanoseconds kLongestRunWithoutSleep = std::chrono::milliseconds(10);
+// A trial behind its schedule has no time to sleep; it still blocks now and then (as often as
+// the scheduling allows it to run without blocking), since a real-time thread that never
+// blocks would keep everything else off its core and run into the system's real-time time
+// limit. Such a sleep lasts at least this long: one until a moment already past would return
+// without blocking, and the kernel would count the run on.
+inline constexpr std::chrono::nanoseconds kShortestSleep = std::chrono::microseconds(20);
 
 // Key reads before the fall; the last becomes the baseline. The repeated reads use up a
 // pressed-since-the-last-query bit left over from a press between trials.

@@ -8,6 +8,9 @@ namespace Scoring {
 namespace {
 constexpr qint16 kScoreBase = 8000;
 constexpr double kMillisecondsPerPoint = 20.0;
+const char* const kTotalTooLong =
+    "Die Gesamtzeit der Versuchsreihe ist länger als 32767 Millisekunden; die Versuchsreihe "
+    "wurde nicht gespeichert.";
 } // namespace
 
 QStringList trialItems(const Times& times) {
@@ -22,7 +25,7 @@ QStringList trialItems(const Times& times) {
 qint16 totalTime(const Times& times) {
     qint16 total = 0;
     for (qint16 time : times)
-        total = Int16::add(total, time);
+        total = Int16::add(total, time, kTotalTooLong);
     return total;
 }
 

@@ -331,7 +331,9 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(RecordingErrorReporter::Reported,
                                  QMetaObject::invokeMethod(timer, "timeout"));
         QCOMPARE(m_f->fakes.errors.messages,
-                 QStringList{QStringLiteral("Laufzeitfehler: Überlauf")});
+                 QStringList{QStringLiteral("Laufzeitfehler: Überlauf. Ein Versuch dauerte länger "
+                                            "als 32767 Millisekunden; die Versuchsreihe wurde "
+                                            "nicht gespeichert.")});
         QVERIFY(!timer->isActive());
         QVERIFY(!m_f->form.resultsWindow());
         QCOMPARE(m_f->env.scoreFileContent(), QByteArray("Greifholm-Punkte\r\n"));

@@ -158,6 +158,7 @@ private slots:
         using Call = FakeScheduling::Call;
         QCOMPARE(m_f->fakes.scheduling.calls,
                  (std::vector<Call>{{true, kBaseline, 0}, {false, kBaseline + frame, 0}}));
+        QCOMPARE(m_f->fakes.scheduling.prepares, 1); // when the series started
         // Both sticks are back at rest after the pause.
         DrawingSurface rest{3855, 9495, 1.0, Qt::white, Qt::black};
         DrawSticksAtRest(rest, rest);
@@ -219,52 +220,69 @@ private slots:
 
     // Frame t starts no earlier than start + (t - 1) × 100 µs; a late frame is drawn at once
     // and does not shift the frames after it. Between frames the trial sleeps until shortly
-    // before the deadline; a sleep that returns late makes that frame late, not early.
+    // before the deadline; a sleep that returns late makes that frame late, not early. Far
+    // behind its schedule, the trial still blocks as often as the scheduling asks, each time
+    // for real: a sleep until a moment already past would not block.
     void framesArePaced_data() {
         QTest::addColumn<std::int64_t>("wakesLateNs");
-        QTest::newRow("wakes on time") << std::int64_t(0);
-        QTest::newRow("wakes 80 us late") << std::int64_t(80'000);
+        QTest::addColumn<std::int64_t>("slowFrameNs"); // what frame 50's drawing takes
+        QTest::addColumn<std::int64_t>("longestRunNs");
+        QTest::addColumn<int>("onScheduleSleeps"); // at least
+        QTest::newRow("wakes on time") << std::int64_t(0) << 1 * kMs << 10 * kMs << 185;
+        QTest::newRow("wakes 80 us late") << std::int64_t(80'000) << 1 * kMs << 10 * kMs << 185;
+        QTest::newRow("stalled 30 ms, blocks every 0.1 ms")
+            << std::int64_t(0) << 30 * kMs << std::int64_t(100'000) << 185;
     }
     void framesArePaced() {
         QFETCH(std::int64_t, wakesLateNs);
+        QFETCH(std::int64_t, slowFrameNs);
+        QFETCH(std::int64_t, longestRunNs);
+        QFETCH(int, onScheduleSleeps);
         m_f->fakes.sleeper.lateNs = wakesLateNs;
+        m_f->fakes.scheduling.longestRun = std::chrono::nanoseconds(longestRunNs);
         const int lateFrame = 50;
-        m_f->fakes.keys.setScript([this](int, int read) -> qint16 {
+        const int frames = 200 + int(slowFrameNs / kPeriod);
+        m_f->fakes.keys.setScript([&](int, int read) -> qint16 {
             if (read == kBaseline + lateFrame - 1)
-                m_f->fakes.clock.advance(1 * kMs); // this frame's drawing takes 1 ms
-            return read == kBaseline + 200 - 1 ? kPressedSinceLastQuery : 0;
+                m_f->fakes.clock.advance(slowFrameNs);
+            return read == kBaseline + frames - 1 ? kPressedSinceLastQuery : 0;
         });
         m_f->series.DropStick(StickSide::Right);
 
         const std::vector<std::int64_t>& reads = m_f->fakes.keys.readTimes(kVkRight);
-        QCOMPARE(int(reads.size()), kBaseline + 200);
+        QCOMPARE(int(reads.size()), kBaseline + frames);
         const std::int64_t step = 1000; // the fake clock's step per read
+        const std::int64_t lateWake = std::max<std::int64_t>(0, wakesLateNs - kWakeMargin.count());
         // Frame 1 starts on the reading right after the start reading.
         const std::int64_t start = reads[kBaseline] - step;
-        for (int t = 1; t <= 200; ++t) {
+        for (int t = 1; t <= frames; ++t) {
             const std::int64_t begun = reads[size_t(kBaseline + t - 1)];
             const std::int64_t deadline = start + (t - 1) * kPeriod;
             QVERIFY2(begun >= deadline, qPrintable(QStringLiteral("frame %1 early").arg(t)));
-            const bool catchingUp = t > lateFrame && t <= lateFrame + 10;
-            if (catchingUp) {
-                // Behind schedule: no waiting between these frames; the first of them
-                // follows the slow frame's millisecond.
-                const std::int64_t previous = reads[size_t(kBaseline + t - 2)];
-                const std::int64_t slowFrame = t == lateFrame + 1 ? 1 * kMs : 0;
-                QVERIFY2(begun - previous - slowFrame <= 2 * step,
-                         qPrintable(QStringLiteral("frame %1 waited").arg(t)));
-            } else {
-                const std::int64_t lateWake =
-                    std::max<std::int64_t>(0, wakesLateNs - kWakeMargin.count());
-                QVERIFY2(
-                    begun - deadline <= lateWake + step,
-                    qPrintable(
-                        QStringLiteral("frame %1 late by %2 ns").arg(t).arg(begun - deadline)));
-            }
+            // At its deadline, or right after the frame before it when behind; a sleep forced
+            // on a trial behind its schedule may lie between.
+            const std::int64_t previousEnd =
+                t == 1 ? start
+                       : reads[size_t(kBaseline + t - 2)] + (t == lateFrame + 1 ? slowFrameNs : 0);
+            const std::int64_t due = std::max(deadline, previousEnd);
+            QVERIFY2(begun - due <= lateWake + 2 * step + kShortestSleep.count() + wakesLateNs,
+                     qPrintable(QStringLiteral("frame %1 late by %2 ns").arg(t).arg(begun - due)));
         }
-        // Every frame on schedule slept; only the first and those catching up did not.
-        QVERIFY2(m_f->fakes.sleeper.sleptUntil.size() >= 185,
-                 qPrintable(QString::number(m_f->fakes.sleeper.sleptUntil.size())));
+        const std::vector<std::int64_t>& sleptAt = m_f->fakes.sleeper.sleptAt;
+        const std::vector<std::int64_t>& sleptUntil = m_f->fakes.sleeper.sleptUntil;
+        QVERIFY2(int(sleptUntil.size()) >= onScheduleSleeps,
+                 qPrintable(QString::number(sleptUntil.size())));
+        std::int64_t awake = start;
+        for (size_t i = 0; i < sleptAt.size(); ++i) {
+            QVERIFY2(sleptUntil[i] - sleptAt[i] >= kShortestSleep.count(),
+                     qPrintable(QStringLiteral("sleep %1 does not block").arg(i)));
+            // Awake no longer than allowed, give or take the frame that noticed.
+            const std::int64_t allowed =
+                longestRunNs + (sleptAt[i] > reads[kBaseline + lateFrame] ? 0 : slowFrameNs);
+            QVERIFY2(sleptAt[i] - awake <= allowed + 4 * step,
+                     qPrintable(QStringLiteral("awake %1 ns").arg(sleptAt[i] - awake)));
+            awake = sleptUntil[i] + wakesLateNs;
+        }
     }
 
     // What is drawn is on screen before the next key poll, the resting stick never leaves
