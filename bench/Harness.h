@@ -139,4 +139,5 @@ void measureFalls(BenchProgram& program);
 void measureOnset(BenchProgram& program);
 void measureKeyLatency(BenchProgram& program);
 void measureBusyMachine(BenchProgram& program);
+void measureComposited(BenchProgram& program);
 void measureProgram();

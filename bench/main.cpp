@@ -5,9 +5,10 @@
 // series. Starts its own Xvfb (through the tests' with-xvfb.sh) when no display is set.
 //
 // Prints one figure per line: name value unit. Options: --falls stops after the fall and
-// screen figures, --busy measures only the quiet and busy machine's added latency; with BENCH_DEBUG
-// set it also prints (as # lines) how frame lateness is spread. Each measurement lives in a file of
-// its own; Harness.h holds what they share.
+// screen figures, --busy measures only the quiet and busy machine's added latency,
+// --composited what a participant is recorded on the plain X server and under mutter; with
+// BENCH_DEBUG set it also prints (as # lines) how frame lateness is spread. Each measurement lives
+// in a file of its own; Harness.h holds what they share.
 #include "Harness.h"
 
 #include <QApplication>
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
     measureMachineStalls(program.clock);
     if (argc > 1 && QByteArray(argv[1]) == "--busy") {
         measureBusyMachine(program);
+        return 0;
+    }
+    if (argc > 1 && QByteArray(argv[1]) == "--composited") {
+        measureComposited(program);
         return 0;
     }
     measureFrameCost(program);

@@ -37,6 +37,8 @@ unset WAYLAND_DISPLAY
 
 openbox --sm-disable >"$workdir/openbox.log" 2>&1 &
 wm_pid=$!
+# The benchmark replaces the window manager by a compositing one for one measurement.
+export WM_PID=$wm_pid
 # The window manager is ready once it has announced itself on the root window.
 for _ in $(seq 100); do
     if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then

@@ -1,0 +1,98 @@
+#include "Participant.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// Whether the root window lists the atom in _NET_SUPPORTED, as a compositor that reports
+// its frames does for _NET_WM_FRAME_DRAWN.
+bool supported(Display* display, const char* name) {
+    const Atom wanted = XInternAtom(display, name, False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, DefaultRootWindow(display),
+                           XInternAtom(display, "_NET_SUPPORTED", False), 0, 4096, False, XA_ATOM,
+                           &type, &format, &count, &after, &data) != Success ||
+        !data)
+        return false;
+    bool found = false;
+    for (unsigned long i = 0; i < count; ++i)
+        found = found || reinterpret_cast<Atom*>(data)[i] == wanted;
+    XFree(data);
+    return found;
+}
+
+// Lets the program's window settle: the event loop runs for a while.
+void settle(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) {
+        QCoreApplication::processEvents();
+        usleep(10'000);
+    }
+}
+
+void printRecorded(const std::string& prefix, const ParticipantFigures& figures) {
+    print((prefix + "recorded_beyond_onset_ms_mean").c_str(), figures.recordedMean, "ms");
+    print((prefix + "recorded_beyond_onset_ms_sd").c_str(), figures.recordedSd, "ms");
+    print((prefix + "recorded_beyond_onset_ms_max").c_str(), figures.recordedMax, "ms");
+}
+
+} // namespace
+
+// What a zero-delay participant is recorded beyond the moment the stick visibly moves, on
+// the plain X server and then on a composited desktop: GNOME's compositor, mutter, takes the
+// benchmark's X server over as its compositing window manager (software GL, as on a machine
+// without a GPU), and the participant reads the root window, which then holds what mutter
+// composed, when it composed it. 30 falls at speed 1000 each. Run under with-xvfb.sh, whose
+// openbox (WM_PID) gives way to mutter.
+void measureComposited(BenchProgram& program) {
+    constexpr int kFalls = 30;
+    pinToCore(-1);
+    printRecorded("plain_", participantFalls(program, kFalls, false));
+
+    // openbox does not hand over to mutter's --replace by itself.
+    const QByteArray windowManager = qgetenv("WM_PID");
+    if (!windowManager.isEmpty())
+        kill(pid_t(windowManager.toInt()), SIGTERM);
+    QTemporaryDir runtime;
+    QProcess mutter;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LIBGL_ALWAYS_SOFTWARE"), QStringLiteral("1"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    mutter.setProcessEnvironment(env);
+    mutter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    mutter.setStandardOutputFile(QProcess::nullDevice());
+    mutter.start(QStringLiteral("dbus-run-session"),
+                 {QStringLiteral("--"), QStringLiteral("mutter"), QStringLiteral("--x11"),
+                  QStringLiteral("--replace")});
+    Display* display = XOpenDisplay(nullptr);
+    QElapsedTimer waited;
+    waited.start();
+    while (mutter.state() != QProcess::NotRunning && waited.elapsed() < 20'000 &&
+           !supported(display, "_NET_WM_FRAME_DRAWN"))
+        settle(100);
+    const bool composited = supported(display, "_NET_WM_FRAME_DRAWN");
+    XCloseDisplay(display);
+    if (!composited) {
+        std::printf("# mutter did not start as a compositing window manager (is it installed?)\n");
+        return;
+    }
+    settle(2000); // the window is managed anew
+    printRecorded("composited_", participantFalls(program, kFalls, false));
+    mutter.terminate();
+    mutter.waitForFinished(5000);
+    mutter.kill();
+}

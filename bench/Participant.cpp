@@ -1,0 +1,80 @@
+#include "Participant.h"
+
+#include "ScreenWatcher.h"
+
+#include "ui/main/StickBox.h"
+
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <cmath>
+#include <cstdio>
+#include <sched.h>
+#include <thread>
+#include <unistd.h>
+
+bool realtimeAhead(pid_t pid) {
+    const sched_param param{20};
+    return sched_setscheduler(pid, SCHED_FIFO, &param) == 0;
+}
+
+ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watcherAhead) {
+    constexpr std::int32_t kSpeed = 1000;
+    ReactionSeries& series = program.series();
+    RecordingKeys& keys = program.keys;
+    ScreenWatcher watcher(program.leftBox());
+    const std::int64_t onsetFrame = ScreenWatcher::firstFrameBelowRest(
+        static_cast<StickBox&>(program.leftBox()).surface(), kSpeed);
+    Display* sender = XOpenDisplay(nullptr);
+    const unsigned int left = XKeysymToKeycode(sender, XK_Left);
+    std::vector<double> added;
+    std::vector<double> recorded;
+    std::vector<double> lateness;
+    for (int fall = 0; fall < falls; ++fall) {
+        if (fall % Module1::kTrialsPerSeries == 0)
+            series.startSeries(kSpeed);
+        keys.reset();
+        std::atomic<bool> stop{false};
+        std::int64_t seenNs = 0;
+        std::thread participant([&] {
+            if (watcherAhead)
+                realtimeAhead(0);
+            watcher.watchUntil(stop, program.clock, [&](const ScreenWatcher::Sample& sample) {
+                if (!sample.rowBelowRestRed || keys.fallStartedNs.load() == 0)
+                    return false;
+                seenNs = sample.ns;
+                XTestFakeKeyEvent(sender, left, True, 0);
+                XTestFakeKeyEvent(sender, left, False, 0);
+                XFlush(sender);
+                return true;
+            });
+        });
+        usleep(20'000); // the participant is watching before the trial begins
+        series.DropStick(StickSide::Left);
+        stop.store(true);
+        participant.join();
+        if (seenNs > 0) {
+            added.push_back(double(keys.reads.back() - seenNs) / 1e6);
+            const std::int64_t onset =
+                keys.fallStartedNs.load() + (onsetFrame - 1) * kFramePeriod.count();
+            recorded.push_back(double(keys.reads.back() - onset) / 1e6);
+        }
+        const std::vector<double> frames = keys.frameLatenessUs();
+        lateness.insert(lateness.end(), frames.begin(), frames.end());
+    }
+    XCloseDisplay(sender);
+    ParticipantFigures figures;
+    for (size_t i = 0; i < added.size(); ++i) {
+        figures.addedMean += added[i] / double(added.size());
+        figures.recordedMean += recorded[i] / double(recorded.size());
+    }
+    for (double r : recorded)
+        figures.recordedSd += (r - figures.recordedMean) * (r - figures.recordedMean);
+    figures.recordedSd =
+        recorded.size() > 1 ? std::sqrt(figures.recordedSd / double(recorded.size() - 1)) : 0.0;
+    figures.addedMax = percentile(added, 100);
+    figures.recordedMax = percentile(recorded, 100);
+    figures.latenessP99 = percentile(lateness, 99);
+    if (added.size() != size_t(falls))
+        std::printf("# the participant reacted in %zu of %d falls\n", added.size(), falls);
+    return figures;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Harness.h"
+
+// What a participant with no reaction time at all is recorded over some falls at speed 1000:
+// a second X client watches the row below the left stick's rest position on the screen (the
+// root window, which under a compositor holds what it composed) and sends the left arrow
+// through XTEST as soon as that row shows red.
+struct ParticipantFigures {
+    // From that sight to the trial's poll that saw the key.
+    double addedMean = 0.0;
+    double addedMax = 0.0;
+    // What the trial recorded beyond the moment its own frames moved the stick into that row
+    // (the deadline of the first frame below rest): the screen's delay and the key's way.
+    double recordedMean = 0.0;
+    double recordedSd = 0.0;
+    double recordedMax = 0.0;
+    // How late every frame of these falls started.
+    double latenessP99 = 0.0;
+};
+
+ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watcherAhead);
+
+// Real-time priority for a process or the calling thread (0), where the benchmark may give it.
+bool realtimeAhead(pid_t pid);
