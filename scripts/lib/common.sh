@@ -18,6 +18,10 @@ RUN_PACKAGES=(
 # shellcheck disable=SC2034
 TEST_PACKAGES=(xvfb openbox xdotool x11-utils xauth desktop-file-utils appstream lintian
                dpkg-dev clang-format shellcheck)
+# What the benchmark, which scripts/test builds, needs besides: GNOME's compositor for the
+# composited measurement, and the session bus it is started with.
+# shellcheck disable=SC2034
+BENCH_PACKAGES=(mutter dbus-bin)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

@@ -1,5 +1,6 @@
 #include "platform/RealtimeKit.h"
 #include "platform/RealtimeScheduling.h"
+#include "support/ChildProcess.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,7 +14,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -53,17 +53,6 @@ private:
     int m_fd = -1;
     std::string m_address;
 };
-
-// Runs the scenario in a child process, as it changes what cannot be changed back (limits,
-// signal handlers, the user); its exit status, or 128 + the signal that ended it.
-int inChild(const std::function<int()>& scenario) {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(scenario());
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 } // namespace
 
@@ -128,7 +117,8 @@ private slots:
     }
     void realClass() {
         QFETCH(std::function<int()>, scenario);
-        const int status = inChild(scenario);
+        // In a child: limits, signal handlers and the user cannot be changed back.
+        const int status = inChildProcess(scenario);
         if (status == kRefused)
             QSKIP("the system grants no real-time class here");
         QCOMPARE(status, 0);

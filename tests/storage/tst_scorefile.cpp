@@ -3,6 +3,7 @@
 #include "platform/SystemErrorText.h"
 #include "platform/WindowsPaths.h"
 #include "storage/ScoreFile.h"
+#include "support/ChildProcess.h"
 #include "support/Fakes.h"
 #include "support/TestEnvironment.h"
 
@@ -58,19 +59,15 @@ void failSystemCall(long number, int error) {
 // RuntimeError naming `cause`, 1 when it did not fail, 2 when it failed otherwise.
 int runFailing(const std::function<void()>& failure, const QString& cause,
                const std::function<void()>& work) {
-    const pid_t child = ::fork();
-    if (child == 0) {
+    return inChildProcess([&] {
         failure();
         try {
             work();
         } catch (const RuntimeError& error) {
-            ::_exit(error.message().contains(cause) ? 0 : 2);
+            return error.message().contains(cause) ? 0 : 2;
         }
-        ::_exit(1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return 1;
+    });
 }
 
 } // namespace
