@@ -25,26 +25,18 @@ public:
     virtual std::chrono::nanoseconds longestRunWithoutBlocking() = 0;
 };
 
-// The real-time class for as long as it lives, or until leave(): a fall's frames run in it,
-// and whatever ends the fall, the pause and the windows run in the normal class again.
+// The real-time class for as long as it lives: a fall's frames run in it, and whatever ends
+// the fall, the pause and the windows run in the normal class again.
 class RealtimeScope {
 public:
     explicit RealtimeScope(Scheduling& scheduling)
         : m_scheduling(scheduling) {
         m_scheduling.enterRealtime();
     }
-    ~RealtimeScope() { leave(); }
+    ~RealtimeScope() { m_scheduling.leaveRealtime(); }
     RealtimeScope(const RealtimeScope&) = delete;
     RealtimeScope& operator=(const RealtimeScope&) = delete;
 
-    void leave() {
-        if (m_left)
-            return;
-        m_left = true;
-        m_scheduling.leaveRealtime();
-    }
-
 private:
     Scheduling& m_scheduling;
-    bool m_left = false;
 };
