@@ -48,6 +48,11 @@ void printRecorded(const std::string& prefix, const ParticipantFigures& figures)
     print((prefix + "recorded_beyond_onset_ms_mean").c_str(), figures.recordedMean, "ms");
     print((prefix + "recorded_beyond_onset_ms_sd").c_str(), figures.recordedSd, "ms");
     print((prefix + "recorded_beyond_onset_ms_max").c_str(), figures.recordedMax, "ms");
+    print((prefix + "corrected_beyond_onset_ms_mean").c_str(), figures.correctedMean, "ms");
+    print((prefix + "corrected_beyond_onset_ms_sd").c_str(), figures.correctedSd, "ms");
+    print((prefix + "corrected_beyond_onset_ms_min").c_str(), figures.correctedMin, "ms");
+    print((prefix + "corrected_beyond_onset_ms_max").c_str(), figures.correctedMax, "ms");
+    print((prefix + "falls_with_report").c_str(), figures.reported, "");
 }
 
 } // namespace
@@ -90,7 +95,11 @@ void measureComposited(BenchProgram& program) {
         std::printf("# mutter did not start as a compositing window manager (is it installed?)\n");
         return;
     }
-    settle(2000); // the window is managed anew
+    settle(1000); // the window is managed anew
+    // The program gives its window the extended frame counter before showing it; here the
+    // window is shown again for that.
+    program.synchroniseFrames();
+    settle(1000);
     printRecorded("composited_", participantFalls(program, kFalls, false));
     mutter.terminate();
     mutter.waitForFinished(5000);

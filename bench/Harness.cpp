@@ -79,3 +79,11 @@ void BenchProgram::closeWindow() {
     m_window->close();
     QCoreApplication::processEvents();
 }
+
+void BenchProgram::synchroniseFrames() {
+    m_window->hide();
+    QCoreApplication::processEvents();
+    m_painter.synchroniseFrames(m_window->winId());
+    m_window->showMaximized();
+    QCoreApplication::processEvents();
+}

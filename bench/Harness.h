@@ -113,6 +113,8 @@ public:
     QWidget& leftBox() { return *m_window->findChild<QWidget*>(QStringLiteral("Picture2")); }
     // The benchmark's own window goes before the real program's are looked for.
     void closeWindow();
+    // Hidden, given its frame counter as the program does before showing it, shown again.
+    void synchroniseFrames();
 
 private:
     class NoPause;

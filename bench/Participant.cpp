@@ -28,6 +28,8 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watch
     const unsigned int left = XKeysymToKeycode(sender, XK_Left);
     std::vector<double> added;
     std::vector<double> recorded;
+    std::vector<double> corrected;
+    int reported = 0;
     std::vector<double> lateness;
     for (int fall = 0; fall < falls; ++fall) {
         if (fall % Module1::kTrialsPerSeries == 0)
@@ -38,8 +40,12 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watch
         std::thread participant([&] {
             if (watcherAhead)
                 realtimeAhead(0);
+            // Armed once the fall has begun and the screen shows the stick at rest: a
+            // compositor may still show the last fall's picture for a while.
+            bool armed = false;
             watcher.watchUntil(stop, program.clock, [&](const ScreenWatcher::Sample& sample) {
-                if (!sample.rowBelowRestRed || keys.fallStartedNs.load() == 0)
+                armed = armed || (keys.fallStartedNs.load() != 0 && !sample.rowBelowRestRed);
+                if (!armed || !sample.rowBelowRestRed)
                     return false;
                 seenNs = sample.ns;
                 XTestFakeKeyEvent(sender, left, True, 0);
@@ -57,22 +63,36 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watch
             const std::int64_t onset =
                 keys.fallStartedNs.load() + (onsetFrame - 1) * kFramePeriod.count();
             recorded.push_back(double(keys.reads.back() - onset) / 1e6);
+            const std::int64_t shownLateNs = series.lastFall().shownLateNs;
+            corrected.push_back(double(keys.reads.back() - shownLateNs - onset) / 1e6);
         }
         const std::vector<double> frames = keys.frameLatenessUs();
         lateness.insert(lateness.end(), frames.begin(), frames.end());
     }
     XCloseDisplay(sender);
+    const auto mean = [](const std::vector<double>& values) {
+        double sum = 0.0;
+        for (double v : values)
+            sum += v / double(values.size());
+        return sum;
+    };
+    const auto spread = [](const std::vector<double>& values, double average) {
+        double sum = 0.0;
+        for (double v : values)
+            sum += (v - average) * (v - average);
+        return values.size() > 1 ? std::sqrt(sum / double(values.size() - 1)) : 0.0;
+    };
     ParticipantFigures figures;
-    for (size_t i = 0; i < added.size(); ++i) {
-        figures.addedMean += added[i] / double(added.size());
-        figures.recordedMean += recorded[i] / double(recorded.size());
-    }
-    for (double r : recorded)
-        figures.recordedSd += (r - figures.recordedMean) * (r - figures.recordedMean);
-    figures.recordedSd =
-        recorded.size() > 1 ? std::sqrt(figures.recordedSd / double(recorded.size() - 1)) : 0.0;
+    figures.addedMean = mean(added);
     figures.addedMax = percentile(added, 100);
+    figures.recordedMean = mean(recorded);
+    figures.recordedSd = spread(recorded, figures.recordedMean);
     figures.recordedMax = percentile(recorded, 100);
+    figures.correctedMean = mean(corrected);
+    figures.correctedSd = spread(corrected, figures.correctedMean);
+    figures.correctedMin = percentile(corrected, 0);
+    figures.correctedMax = percentile(corrected, 100);
+    figures.reported = reported;
     figures.latenessP99 = percentile(lateness, 99);
     if (added.size() != size_t(falls))
         std::printf("# the participant reacted in %zu of %d falls\n", added.size(), falls);

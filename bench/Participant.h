@@ -15,6 +15,13 @@ struct ParticipantFigures {
     double recordedMean = 0.0;
     double recordedSd = 0.0;
     double recordedMax = 0.0;
+    // The same, the compositor's report of when it showed the fall's first frame taken off
+    // (as the trial records it), and in how many falls a report came.
+    double correctedMean = 0.0;
+    double correctedSd = 0.0;
+    double correctedMin = 0.0;
+    double correctedMax = 0.0;
+    int reported = 0;
     // How late every frame of these falls started.
     double latenessP99 = 0.0;
 };

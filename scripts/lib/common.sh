@@ -9,7 +9,7 @@ BUILD_DIR="$ROOT/build"
 RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libqt6test6 libgl-dev
-    libx11-dev libxi-dev libxtst-dev libdbus-1-dev
+    libx11-dev libxext-dev libxi-dev libxtst-dev libxcb1-dev libdbus-1-dev
     fonts-liberation qt6-translations-l10n libqt6svg6 librsvg2-bin
 )
 # What the tests need besides: a private X server, a window manager, XTEST input, window

@@ -62,6 +62,9 @@ int runGreifholm(int /*argc*/, char** argv) {
     Form1 mainWindow(module, platform, *paths);
     // A failing score file ends the program before the main window shows.
     guarded(errors, [&] { mainWindow.load(); });
+    // The window exists now, not yet shown: a compositor reads its frame counters when it
+    // takes the window over.
+    painter.synchroniseFrames(mainWindow.winId());
     mainWindow.showMaximized();
     return app.exec();
 }

@@ -1,12 +1,22 @@
 #pragma once
 
+#include "Clock.h"
+#include "FrameReports.h"
 #include "WindowPainter.h"
+
+#include <QAbstractNativeEventFilter>
 
 struct _XDisplay;
 
 // Puts parts of an image straight onto an X window through a connection of its own: one
 // small request each, sent at once, no round trip.
-class X11WindowPainter final : public WindowPainter {
+//
+// Under a compositor that reports its frames (GNOME's mutter, on X11 and for X11 windows under
+// Wayland) the main window gets an extended frame counter beside the basic one Qt gives it:
+// each put is framed by the counter (odd while drawing, even when done), the compositor
+// answers each finished frame with _NET_WM_FRAME_DRAWN and _NET_WM_FRAME_TIMINGS, and its
+// requests to synchronise a resize are answered on that counter.
+class X11WindowPainter final : public WindowPainter, private QAbstractNativeEventFilter {
 public:
     X11WindowPainter() = default;
     ~X11WindowPainter() override;
@@ -19,8 +29,23 @@ public:
     bool canDraw(unsigned long window) override;
     void put(unsigned long window, const QImage& image, const QRect& source,
              const QPoint& target) override;
+    void startFall() override;
+    void markNextFrame() override;
+    std::optional<std::int64_t> markedFrameShownLateNs(std::int64_t keyNs,
+                                                       std::chrono::milliseconds wait) override;
+
+    // Gives the top-level window (created by Qt, not yet shown) its extended frame counter,
+    // where the window manager is a compositor that reports frames, the server has the SYNC
+    // extension, and the server's time is the monotonic clock's (as on Linux), so that the
+    // reports' times compare with the program's clock. Elsewhere nothing changes.
+    void synchroniseFrames(unsigned long window);
 
 private:
+    bool openConnection();
+    bool serverTimeIsMonotonic();
+    void setCounter(std::uint64_t value);
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
     _XDisplay* m_display = nullptr;
     bool m_connectionFailed = false;
     unsigned long m_window = 0;
@@ -28,4 +53,15 @@ private:
     void* m_gc = nullptr;
     int m_depth = 0;
     void* m_visual = nullptr;
+
+    // The extended frame counter and what it is for.
+    unsigned long m_syncWindow = 0;
+    unsigned long m_counter = 0;
+    std::uint64_t m_counterValue = 0;
+    unsigned long m_atomProtocols = 0;
+    unsigned long m_atomSyncRequest = 0;
+    unsigned long m_atomFrameDrawn = 0;
+    unsigned long m_atomFrameTimings = 0;
+    SteadyClock m_clock;
+    FrameReports m_reports;
 };

@@ -160,11 +160,25 @@ public:
 };
 
 // A window painter that cannot draw on any window, as off X11: the stick boxes repaint
-// through Qt, which the offscreen platform shows in the widgets' own pictures.
+// through Qt, which the offscreen platform shows in the widgets' own pictures. Notes after how
+// many key reads a frame was marked; a test may say what a compositor reported of it.
 class NoWindowPainter final : public WindowPainter {
 public:
+    explicit NoWindowPainter(const ScriptedKeyState& keys)
+        : m_keys(keys) {}
     bool canDraw(unsigned long) override { return false; }
     void put(unsigned long, const QImage&, const QRect&, const QPoint&) override {}
+    void startFall() override { marks.clear(); }
+    void markNextFrame() override { marks.push_back(m_keys.totalReads()); }
+    std::optional<std::int64_t> markedFrameShownLateNs(std::int64_t,
+                                                       std::chrono::milliseconds) override {
+        return shownLateNs;
+    }
+    std::optional<std::int64_t> shownLateNs;
+    std::vector<int> marks;
+
+private:
+    const ScriptedKeyState& m_keys;
 };
 
 // Grants or refuses the real-time class and notes, at each call, how many key reads and
@@ -208,7 +222,7 @@ struct FakePlatform {
     SteppingTimeOfDay timeOfDay;
     RecordingErrorReporter errors;
     PollingLockWait lockWait;
-    NoWindowPainter painter;
+    NoWindowPainter painter{keys};
     FakeScheduling scheduling{keys, sleeper};
 
     Platform platform() {

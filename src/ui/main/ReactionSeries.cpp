@@ -55,14 +55,18 @@ void ReactionSeries::DropStick(StickSide side) {
     for (int i = 0; i < kBaselineReads; ++i)
         baseline = m_platform.keys.asyncKeyState(key);
 
-    const Fall fall = runFall(side, baseline);
+    m_lastFall = runFall(side, baseline);
+    const Fall& fall = m_lastFall;
 
     qint16& slot = m_module.trialTime(m_trialCount);
-    slot = Int16::fromWide(fall.endNs / 1'000'000 - fall.startNs / 1'000'000, kTrialTooLong);
+    slot = Int16::fromWide(fall.endNs / 1'000'000 - (fall.startNs + fall.shownLateNs) / 1'000'000,
+                           kTrialTooLong);
     m_trialCount = Int16::add(m_trialCount, 1);
     m_view.presentTrialResult(PlainNumberText(slot), PlainNumberText(m_trialCount));
 
-    m_platform.sleeper.sleepMs(kPauseAfterTrialMs);
+    // The wait for the compositor's report was part of the pause.
+    const std::int64_t waitedMs = (m_platform.clock.nowNs() - fall.endNs) / 1'000'000;
+    m_platform.sleeper.sleepMs(int(std::max<std::int64_t>(0, kPauseAfterTrialMs - waitedMs)));
 
     DrawSticksAtRest(m_view.surface(StickSide::Right), m_view.surface(StickSide::Left));
     presentBothSticks();
@@ -79,6 +83,8 @@ ReactionSeries::Fall ReactionSeries::runFall(StickSide side, qint16 baseline) {
     const double H = surface.height();
     std::int64_t t = 1;
     double bottom = kRestBottom;
+    const int restRow = surface.toDevice(0.0f, kRestBottom).y();
+    bool moved = false;
 
     // Ahead of ordinary programs from the first frame to the last, where the system allows
     // it; back in the normal class for the pause and the windows, whatever ends the fall.
@@ -86,6 +92,7 @@ ReactionSeries::Fall ReactionSeries::runFall(StickSide side, qint16 baseline) {
     const std::int64_t longestRunNs = m_platform.scheduling.longestRunWithoutBlocking().count();
 
     Fall fall;
+    m_platform.painter.startFall();
     fall.startNs = clock.nowNs();
     std::int64_t lastSleepNs = fall.startNs;
     for (;;) {
@@ -95,6 +102,12 @@ ReactionSeries::Fall ReactionSeries::runFall(StickSide side, qint16 baseline) {
         if (s != baseline || bottom > H)
             break;
         DrawDropFrame(surface, bottom);
+        // The frame whose showing the user can first see as a move: the stick's lower end in
+        // the pixel row below its rest position.
+        if (!moved && surface.toDevice(0.0f, float(bottom)).y() > restRow) {
+            moved = true;
+            m_platform.painter.markNextFrame();
+        }
         // On screen as soon as it is drawn, as the user is timed from what they see; a frame
         // that changes no pixel costs only the comparison.
         m_view.presentStick(side);
@@ -103,6 +116,11 @@ ReactionSeries::Fall ReactionSeries::runFall(StickSide side, qint16 baseline) {
         bottom += m_dropIncrement;
     }
     fall.endNs = clock.nowNs();
+    // On a composited desktop the frame that first moved the stick reached the screen only
+    // at the compositor's next repaint; where it reports when, the fall is timed from then.
+    // The report comes after the key, so no frame waits for it.
+    fall.shownLateNs =
+        m_platform.painter.markedFrameShownLateNs(fall.endNs, kCompositorReportWait).value_or(0);
     return fall;
 }
 

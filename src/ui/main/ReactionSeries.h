@@ -27,13 +27,17 @@ public:
     qint16 trialCount() const { return m_trialCount; }
     std::int32_t speedSetting() const { return m_speedSetting; }
 
-private:
-    // The monotonic clock's readings that a trial's time is taken from.
+    // What a trial's time is taken from: readings of the monotonic clock.
     struct Fall {
         std::int64_t startNs = 0; // just before the first poll and frame
         std::int64_t endNs = 0;   // right after the poll that ended the fall
+        // How much later than drawn a compositor showed the fall's first frame, by its report
+        // (0 without one): the user could not see the fall begin before then.
+        std::int64_t shownLateNs = 0;
     };
+    const Fall& lastFall() const { return m_lastFall; }
 
+private:
     // The stick falls from its rest position until the key's state differs from the
     // baseline or the stick has left its box.
     Fall runFall(StickSide side, qint16 baseline);
@@ -50,4 +54,5 @@ private:
     qint16 m_trialCount = 0;
     std::int32_t m_speedSetting = 0;
     double m_dropIncrement = 0.0;
+    Fall m_lastFall;
 };

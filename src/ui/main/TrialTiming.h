@@ -11,6 +11,9 @@
 // start + (t - 1) * kFramePeriod.
 inline constexpr std::chrono::nanoseconds kFramePeriod = std::chrono::microseconds(100);
 inline constexpr int kPauseAfterTrialMs = 2000;
+// How long after the key a trial waits, at the most, for a compositor's report of when the
+// fall's first frame reached the screen: a frame or two at 60 Hz, taken from the pause.
+inline constexpr std::chrono::milliseconds kCompositorReportWait{100};
 
 // Between frames the trial sleeps until this long before the next frame's deadline, then
 // waits out the rest on the clock: the kernel wakes a sleeper some tens of microseconds late,

@@ -42,6 +42,9 @@ public:
     bool atRestAtFinish = false;
     int presents = 0; // the ones that put something on screen
     int stickMissing = 0;
+    // How many key reads had been made when the screen first showed the stick below rest.
+    const ScriptedKeyState* keys = nullptr;
+    int readsAtFirstMove = -1;
 
     DrawingSurface& surface(StickSide side) override {
         return side == StickSide::Right ? right : left;
@@ -60,6 +63,8 @@ public:
                         picture.constScanLine(y) + changed.left() * 4, size_t(changed.width()) * 4);
         if (shown.pixel(kInStick) != qRgb(255, 0, 0))
             ++stickMissing;
+        if (readsAtFirstMove < 0 && keys && shown.pixel(145, kRowBelowRest) == qRgb(255, 0, 0))
+            readsAtFirstMove = keys->totalReads();
     }
     void presentTrialResult(const QString& t, const QString& c) override {
         time = t;
@@ -105,6 +110,7 @@ private slots:
     void init() {
         m_f.emplace();
         m_f->view.sleeper = &m_f->fakes.sleeper;
+        m_f->view.keys = &m_f->fakes.keys;
         m_f->series.startSeries(1000);
     }
     void cleanup() { m_f.reset(); }
@@ -113,25 +119,32 @@ private slots:
     // Frames are 100 µs apart: frame k is polled (k - 1) / 10 ms after the start. The time
     // is the difference of two whole-millisecond clock readings, as the clock gives them. The
     // fall runs in a real-time class from its first frame to its last poll, where the system
-    // grants one; a refusal changes nothing.
+    // grants one; a refusal changes nothing. Where a compositor reports that it showed the
+    // fall's first frame later than drawn, the fall is timed from then.
     void matchingKeyEndsTrial_data() {
         QTest::addColumn<int>("side");
         QTest::addColumn<int>("frame");
         QTest::addColumn<int>("delayMs");
         QTest::addColumn<std::int64_t>("startOffsetNs"); // the clock's start past a whole ms
         QTest::addColumn<bool>("realtimeGranted");
+        QTest::addColumn<std::optional<std::int64_t>>("shownLateNs");
         QTest::addColumn<int>("expected");
+        const std::optional<std::int64_t> noReport;
         QTest::newRow("right at first frame")
-            << int(StickSide::Right) << 1 << 245 << std::int64_t(0) << true << 245;
+            << int(StickSide::Right) << 1 << 245 << std::int64_t(0) << true << noReport << 245;
         QTest::newRow("left at frame 500")
-            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << true << 229;
+            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << true << noReport << 229;
         QTest::newRow("right at frame 3000")
-            << int(StickSide::Right) << 3000 << 7 << std::int64_t(0) << true << 306;
+            << int(StickSide::Right) << 3000 << 7 << std::int64_t(0) << true << noReport << 306;
         // 245.002 ms from .999 to 246.001: the readings 0 and 246 differ by 246.
         QTest::newRow("readings straddle a millisecond")
-            << int(StickSide::Right) << 1 << 245 << std::int64_t(999'000) << true << 246;
+            << int(StickSide::Right) << 1 << 245 << std::int64_t(999'000) << true << noReport
+            << 246;
         QTest::newRow("real-time class refused")
-            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << false << 229;
+            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << false << noReport << 229;
+        QTest::newRow("compositor showed the first frame 5.5 ms late")
+            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << true
+            << std::optional<std::int64_t>(5'500'000) << 224;
     }
     void matchingKeyEndsTrial() {
         QFETCH(int, side);
@@ -139,8 +152,10 @@ private slots:
         QFETCH(int, delayMs);
         QFETCH(std::int64_t, startOffsetNs);
         QFETCH(bool, realtimeGranted);
+        QFETCH(std::optional<std::int64_t>, shownLateNs);
         QFETCH(int, expected);
         m_f->fakes.scheduling.grants = realtimeGranted;
+        m_f->fakes.painter.shownLateNs = shownLateNs;
         const auto stickSide = StickSide(side);
         const int vk = stickSide == StickSide::Right ? kVkRight : kVkLeft;
         pressAtFrame(vk, frame, delayMs);
@@ -286,7 +301,8 @@ private slots:
     }
 
     // What is drawn is on screen before the next key poll, the resting stick never leaves
-    // the screen, and frames that change no pixel put nothing there.
+    // the screen, and frames that change no pixel put nothing there. The frame marked for the
+    // compositor's report is the one that first shows the stick below its rest position.
     void screenFollowsTheFall() {
         int polls = 0;
         int behind = 0;
@@ -312,6 +328,8 @@ private slots:
 
         QCOMPARE(polls, kFullFallFrames + 1);
         QCOMPARE(behind, 0);
+        QVERIFY(m_f->view.readsAtFirstMove > kBaseline + 1);
+        QCOMPARE(m_f->fakes.painter.marks, std::vector<int>{m_f->view.readsAtFirstMove});
         QCOMPARE(m_f->view.stickMissing, 0);
         // About 500 pixel rows to fall through, a few with new marks, and both sticks at
         // rest again: far fewer presents than frames.
