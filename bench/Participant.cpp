@@ -64,6 +64,7 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watch
                 keys.fallStartedNs.load() + (onsetFrame - 1) * kFramePeriod.count();
             recorded.push_back(double(keys.reads.back() - onset) / 1e6);
             const std::int64_t shownLateNs = series.lastFall().shownLateNs;
+            reported += shownLateNs > 0 ? 1 : 0;
             corrected.push_back(double(keys.reads.back() - shownLateNs - onset) / 1e6);
         }
         const std::vector<double> frames = keys.frameLatenessUs();

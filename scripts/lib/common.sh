@@ -18,7 +18,7 @@ RUN_PACKAGES=(
 # shellcheck disable=SC2034
 TEST_PACKAGES=(xvfb openbox xdotool x11-utils xauth desktop-file-utils appstream lintian
                dpkg-dev clang-format shellcheck)
-# What the benchmark, which scripts/test builds, needs besides: GNOME's compositor for the
+# What the benchmark (scripts/bench) needs besides the test tools: GNOME's compositor for the
 # composited measurement, and the session bus it is started with.
 # shellcheck disable=SC2034
 BENCH_PACKAGES=(mutter dbus-bin)
@@ -43,18 +43,27 @@ install_missing() {
         fi
     done
     if [ "${#missing[@]}" -gt 0 ]; then
-        echo "Installing: ${missing[*]}"
-        as_root apt-get update -qq
-        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-            "${missing[@]}"
+        # The package manager's details go to a log; a line each says what happens.
+        mkdir -p "$BUILD_DIR"
+        local log="$BUILD_DIR/install.log"
+        echo "== Installing ${missing[*]} and what they need (details: ${log#"$ROOT"/})"
+        if ! { as_root apt-get update -qq &&
+               as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+                   --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+            tail -n 30 "$log" >&2
+            echo "Die Installation der Pakete ist fehlgeschlagen; Einzelheiten: $log" >&2
+            return 1
+        fi
     fi
 }
 
 configure() {
-    # configure DIR [CMAKE OPTIONS...]
+    # configure DIR [CMAKE OPTIONS...]. Warnings are errors for both commands, so that
+    # scripts/run and scripts/test share build/ and neither builds the other's work again.
     local dir=$1
     shift
-    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGREIFHOLM_WERROR=ON \
+        "$@" >/dev/null
 }
 
 build() {
@@ -62,6 +71,7 @@ build() {
     # otherwise.
     local dir=${1:-$BUILD_DIR}
     shift || true
+    echo "== Building in ${dir#"$ROOT"/}/"
     configure "$dir" "$@"
     cmake --build "$dir" --parallel "$(nproc)"
 }

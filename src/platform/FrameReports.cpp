@@ -1,5 +1,7 @@
 #include "FrameReports.h"
 
+#include <algorithm>
+
 void FrameReports::startFall() {
     *this = FrameReports();
 }
@@ -30,12 +32,13 @@ bool FrameReports::awaitsReports() const {
     return m_counter && !(m_shownUs && m_offsetUs);
 }
 
-std::optional<std::int64_t> FrameReports::firstFrameDelayNs(std::int64_t notAfterNs) const {
+std::optional<std::int64_t> FrameReports::markedFrameDelayNs(std::int64_t notAfterNs) const {
     if (!m_counter || !m_shownUs)
         return std::nullopt;
-    const std::int64_t shownNs = (*m_shownUs + (m_offsetUs ? *m_offsetUs : 0)) * 1000;
+    std::int64_t shownNs = (*m_shownUs + (m_offsetUs ? *m_offsetUs : 0)) * 1000;
     // The compositor's time has microseconds, the program's nanoseconds.
-    if (shownNs < m_drawnNs - 1000 || shownNs > notAfterNs)
+    if (shownNs < m_drawnNs - 1000 || shownNs > notAfterNs + kReadAfterDrawing.count())
         return std::nullopt;
-    return shownNs > m_drawnNs ? shownNs - m_drawnNs : 0;
+    shownNs = std::clamp(shownNs, m_drawnNs, notAfterNs);
+    return shownNs - m_drawnNs;
 }

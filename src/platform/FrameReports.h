@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -9,6 +10,8 @@
 // frame was shown. Knows no X: the window painter feeds it.
 class FrameReports {
 public:
+    static constexpr std::chrono::nanoseconds kReadAfterDrawing = std::chrono::milliseconds(1);
+
     // A fall begins; no frame counts yet.
     void startFall();
     // The next frame put is the one that counts.
@@ -27,8 +30,10 @@ public:
     bool awaitsReports() const;
     // How much later than the program drew it the compositor showed the marked frame;
     // nothing when no frame was put, no report came, or it is implausible: shown before it was
-    // drawn, or after `notAfterNs` (the key that ended the fall).
-    std::optional<std::int64_t> firstFrameDelayNs(std::int64_t notAfterNs) const;
+    // drawn, or after `notAfterNs` (the key that ended the fall). The compositor reads its
+    // clock only after drawing, so a report up to kReadAfterDrawing after the key counts as
+    // shown at the key: a participant without reaction time is that fast.
+    std::optional<std::int64_t> markedFrameDelayNs(std::int64_t notAfterNs) const;
 
 private:
     bool m_marked = false;

@@ -160,7 +160,7 @@ X11WindowPainter::markedFrameShownLateNs(std::int64_t keyNs, std::chrono::millis
         if (m_reports.awaitsReports())
             usleep(200);
     }
-    return m_reports.firstFrameDelayNs(keyNs);
+    return m_reports.markedFrameDelayNs(keyNs);
 }
 
 bool X11WindowPainter::serverTimeIsMonotonic() {

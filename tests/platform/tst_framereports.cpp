@@ -11,7 +11,7 @@ private slots:
     // A fall puts frame 2 (at 0.900 ms), then the marked frame 4 (at 1.000 ms) and frame 6
     // (at 1.100 ms); the key ends it at 30 ms. Each row's script adds the compositor's
     // reports (times in µs).
-    void firstFrameDelay_data() {
+    void markedFrameDelay_data() {
         using Script = std::function<void(FrameReports&)>;
         QTest::addColumn<Script>("reports");
         QTest::addColumn<std::optional<std::int64_t>>("delayNs");
@@ -36,10 +36,13 @@ private slots:
         QTest::newRow("no report") << Script([](FrameReports&) {}) << none;
         QTest::newRow("shown before drawn")
             << Script([](FrameReports& r) { r.frameDrawn(4, 500); }) << none;
+        QTest::newRow("drawn just after the key: shown at the key")
+            << Script([](FrameReports& r) { r.frameDrawn(4, 30'400); })
+            << std::optional<std::int64_t>(29'000'000);
         QTest::newRow("shown after the key")
-            << Script([](FrameReports& r) { r.frameDrawn(4, 31'000); }) << none;
+            << Script([](FrameReports& r) { r.frameDrawn(4, 31'500); }) << none;
     }
-    void firstFrameDelay() {
+    void markedFrameDelay() {
         QFETCH(std::function<void(FrameReports&)>, reports);
         QFETCH(std::optional<std::int64_t>, delayNs);
         FrameReports frames;
@@ -50,7 +53,7 @@ private slots:
         frames.framePut(4, 1'000'000);
         frames.framePut(6, 1'100'000);
         reports(frames);
-        QCOMPARE(frames.firstFrameDelayNs(30'000'000), delayNs);
+        QCOMPARE(frames.markedFrameDelayNs(30'000'000), delayNs);
     }
 
     // A fall whose stick never moved on screen has nothing to correct.
@@ -59,7 +62,7 @@ private slots:
         frames.startFall();
         frames.framePut(2, 900'000);
         frames.frameDrawn(2, 5'000);
-        QCOMPARE(frames.firstFrameDelayNs(30'000'000), std::optional<std::int64_t>());
+        QCOMPARE(frames.markedFrameDelayNs(30'000'000), std::optional<std::int64_t>());
     }
 };
 

@@ -57,6 +57,8 @@ void ReactionSeries::DropStick(StickSide side) {
 
     m_lastFall = runFall(side, baseline);
     const Fall& fall = m_lastFall;
+    // The wait for the compositor's report after the key is part of the pause.
+    const std::int64_t reportWaitMs = (m_platform.clock.nowNs() - fall.endNs) / 1'000'000;
 
     qint16& slot = m_module.trialTime(m_trialCount);
     slot = Int16::fromWide(fall.endNs / 1'000'000 - (fall.startNs + fall.shownLateNs) / 1'000'000,
@@ -64,9 +66,7 @@ void ReactionSeries::DropStick(StickSide side) {
     m_trialCount = Int16::add(m_trialCount, 1);
     m_view.presentTrialResult(PlainNumberText(slot), PlainNumberText(m_trialCount));
 
-    // The wait for the compositor's report was part of the pause.
-    const std::int64_t waitedMs = (m_platform.clock.nowNs() - fall.endNs) / 1'000'000;
-    m_platform.sleeper.sleepMs(int(std::max<std::int64_t>(0, kPauseAfterTrialMs - waitedMs)));
+    m_platform.sleeper.sleepMs(int(std::max<std::int64_t>(0, kPauseAfterTrialMs - reportWaitMs)));
 
     DrawSticksAtRest(m_view.surface(StickSide::Right), m_view.surface(StickSide::Left));
     presentBothSticks();
