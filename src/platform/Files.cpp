@@ -1,7 +1,7 @@
 #include "Files.h"
 
+#include "FileDescriptors.h"
 #include "RuntimeError.h"
-#include "SystemErrorText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,78 +10,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace Files {
 
 namespace {
-
-[[noreturn]] void fail(const QString& what, const QString& path, int error) {
-    throw RuntimeError::fileError(what, path, germanCause(error));
-}
-
-// Closes the descriptor on every path out of a function; close() itself is checked where
-// the data's arrival depends on it.
-class Descriptor {
-public:
-    explicit Descriptor(int fd)
-        : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
-
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
-}
-
-void writeAll(int fd, const QByteArray& bytes, const QString& path) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            fail(QStringLiteral("Die Datei konnte nicht geschrieben werden"), path,
-                 n < 0 ? errno : ENOSPC);
-        done += n;
-    }
-}
-
-void syncAndClose(Descriptor& fd, const QString& path) {
-    if (::fsync(fd.get()) != 0)
-        fail(QStringLiteral("Die Datei konnte nicht auf die Platte geschrieben werden"), path,
-             errno);
-    if (::close(fd.release()) != 0)
-        fail(QStringLiteral("Die Datei konnte nicht geschlossen werden"), path, errno);
-}
-
-[[noreturn]] void failNotRegular(const QString& path, const QString& detail = QString()) {
-    QString message = QStringLiteral("Laufzeitfehler: „%1“ ist keine reguläre Datei").arg(path);
-    if (!detail.isEmpty())
-        message += QStringLiteral(": ") + detail;
-    throw RuntimeError(message);
-}
-
-void requireRegular(int fd, const QString& path) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        fail(QStringLiteral("Die Datei konnte nicht untersucht werden"), path, errno);
-    if (!S_ISREG(info.st_mode))
-        failNotRegular(path);
-}
 
 // Opens without ever blocking (a FIFO would wait for its other end), then makes sure that a
 // regular file was opened. What is plainly no regular file is refused before it is opened:
@@ -117,34 +51,6 @@ void refuseDanglingLink(const QString& path) {
         failNotRegular(path, QStringLiteral("Der Verweis zeigt auf keine vorhandene Datei"));
 }
 
-// Temporary files beside the file: hidden, named after the program so that no user's file
-// looks like one, with mkstemp's six random letters and digits.
-const QString kTemporaryMark = QStringLiteral(".greifholm-tmp-");
-constexpr int kRandomLength = 6;
-
-QString temporaryPattern(const QString& path) {
-    const QFileInfo file(path);
-    return file.absolutePath() + QStringLiteral("/.") + file.fileName() + kTemporaryMark +
-           QString(kRandomLength, QLatin1Char('X'));
-}
-
-bool isTemporaryName(const QString& name, const QString& prefix) {
-    if (name.size() != prefix.size() + kRandomLength || !name.startsWith(prefix, Qt::CaseSensitive))
-        return false;
-    for (const QChar c : QStringView(name).sliced(prefix.size())) {
-        const char16_t u = c.unicode();
-        if (!((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9')))
-            return false;
-    }
-    return true;
-}
-
-mode_t currentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
 } // namespace
 
 void makeFolder(const QString& path) {
@@ -164,71 +70,6 @@ void makeFolder(const QString& path) {
         if (!QFileInfo(current).isDir())
             fail(QStringLiteral("Der Ordner konnte nicht angelegt werden"), current, ENOTDIR);
     }
-}
-
-namespace {
-
-// The lock file, opened for reading only and never through a symlink; created when missing.
-int openLockFile(const QString& path) {
-    const QByteArray name = native(path);
-    for (;;) {
-        struct stat info {};
-        if (::lstat(name.constData(), &info) == 0) {
-            if (S_ISLNK(info.st_mode))
-                failNotRegular(path, QStringLiteral("Die Sperrdatei ist ein symbolischer Verweis"));
-            if (!S_ISREG(info.st_mode))
-                failNotRegular(path);
-        }
-        int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0 && errno == ENOENT)
-            fd = ::open(name.constData(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                        0666);
-        // Another instance created it between the two opens: open that one.
-        if (fd < 0 && errno == EEXIST)
-            continue;
-        if (fd < 0 && errno == ELOOP)
-            failNotRegular(path, QStringLiteral("Die Sperrdatei ist ein symbolischer Verweis"));
-        if (fd < 0)
-            fail(QStringLiteral("Die Sperrdatei konnte nicht geöffnet werden"), path, errno);
-        return fd;
-    }
-}
-
-// 0 when the lock is ours, EWOULDBLOCK while another process holds it, else the error.
-int tryFlock(int fd) {
-    for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            return 0;
-        if (errno != EINTR)
-            return errno;
-    }
-}
-
-} // namespace
-
-Lock::Lock(const QString& path, LockWait& wait)
-    : m_fd(openLockFile(path)) {
-    Descriptor guard(m_fd);
-    requireRegular(guard.get(), path);
-    int result = tryFlock(m_fd);
-    // The wait may run an event loop: its tries end it on any answer but "held", and the
-    // error, if any, is raised here rather than through that loop.
-    const bool waited = result != EWOULDBLOCK || wait.waitFor(path, [&] {
-        result = tryFlock(m_fd);
-        return result != EWOULDBLOCK;
-    });
-    if (!waited) {
-        throw RuntimeError(QStringLiteral("Laufzeitfehler: Das Warten auf die Sperrdatei „%1“ "
-                                          "wurde abgebrochen; ein anderes Programm hält sie")
-                               .arg(path));
-    }
-    if (result != 0)
-        fail(QStringLiteral("Die Sperrdatei konnte nicht gesperrt werden"), path, result);
-    guard.release();
-}
-
-Lock::~Lock() {
-    ::close(m_fd); // releases the lock
 }
 
 QString resolvedPath(const QString& path) {
@@ -291,50 +132,6 @@ QByteArray readRegularFile(const QString& path, qint64 maxBytes) {
         content.append(buffer, n);
     }
     return content;
-}
-
-void replaceAtomically(const QString& path, const QByteArray& content) {
-    const QString target = resolvedPath(path);
-    const QString folder = QFileInfo(target).absolutePath();
-    QByteArray temporary = native(temporaryPattern(target));
-    Descriptor fd(::mkstemp(temporary.data()));
-    if (fd.get() < 0)
-        fail(QStringLiteral("Die temporäre Datei für die Datei konnte nicht angelegt werden"), path,
-             errno);
-    try {
-        // mkstemp makes the file private; the score file is read by other programs too.
-        if (::fchmod(fd.get(), 0666 & ~currentUmask()) != 0)
-            fail(QStringLiteral("Die Zugriffsrechte konnten nicht gesetzt werden"), path, errno);
-        writeAll(fd.get(), content, path);
-        syncAndClose(fd, path);
-        if (::rename(temporary.constData(), native(target).constData()) != 0)
-            fail(QStringLiteral("Die Datei konnte nicht ersetzt werden"), path, errno);
-    } catch (...) {
-        ::unlink(temporary.constData());
-        throw;
-    }
-    // The rename itself lives in the folder; sync it too so the new file survives a crash.
-    Descriptor dir(::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0 || ::fsync(dir.get()) != 0)
-        fail(QStringLiteral("Der Ordner konnte nicht auf die Platte geschrieben werden"), folder,
-             errno);
-}
-
-void removeLeftovers(const QString& path) {
-    const QFileInfo target(resolvedPath(path));
-    const QString pattern = QFileInfo(temporaryPattern(target.filePath())).fileName();
-    const QString prefix = pattern.left(pattern.size() - kRandomLength);
-    QDir folder = target.absoluteDir();
-    folder.setFilter(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : folder.entryList()) {
-        if (!isTemporaryName(name, prefix))
-            continue;
-        struct stat info {};
-        const QByteArray leftover = native(folder.filePath(name));
-        if (::lstat(leftover.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
-            info.st_uid == ::geteuid())
-            ::unlink(leftover.constData());
-    }
 }
 
 void failWritesBeyondSizeLimit() {
