@@ -173,6 +173,8 @@ private slots:
             << QByteArray("Liste\n") << QByteArray("Liste\n 227\r\n 0\r\n");
         QTest::newRow("last line ends in CR")
             << QByteArray("Liste\r") << QByteArray("Liste\r\n 227\r\n 0\r\n");
+        QTest::newRow("one byte, no line end")
+            << QByteArray("x") << QByteArray("x\r\n 227\r\n 0\r\n");
     }
     void appendLines() {
         QFETCH(QByteArray, existing);
@@ -269,6 +271,8 @@ private slots:
             QVERIFY2(message.contains(ScoreFile::lockPathFor(m_f->scorePath)), qPrintable(message));
             QVERIFY2(message.contains(QStringLiteral("Die Punktzahl 338 wurde nicht gespeichert")),
                      qPrintable(message));
+            // The wait's own words: the user gave up, no lock failure of the system.
+            QVERIFY2(message.contains(QStringLiteral("wurde abgebrochen")), qPrintable(message));
         }
     }
 
@@ -406,18 +410,37 @@ private slots:
         QCOMPARE(readFile(target), kTemplate + QByteArray(" 9\r\n 250\r\n"));
     }
 
-    // A template copy cut short by a signal leaves a hidden temporary file; the next start
-    // removes it, and nothing else: a user's files of a like name stay. The copy gets the
-    // permissions of any new file, not those of a temporary.
+    // A template copy cut short by a signal leaves a hidden temporary file beside the file it
+    // replaces (for a symlinked score file, beside its target); the next start removes it,
+    // whatever the score file holds now, and nothing else: a user's files of a like name stay.
+    // A copy gets the permissions of any new file, not those of a temporary.
+    void leftoversRemovedAndModeOfNewFile_data() {
+        QTest::addColumn<QByteArray>("scoreFile"); // null: none
+        QTest::addColumn<bool>("linked");          // the score file links to elsewhere/
+        QTest::newRow("no score file") << QByteArray() << false;
+        QTest::newRow("long score file") << QByteArray(" 227\r\n 0\r\n 350\r\n") << false;
+        QTest::newRow("linked score file") << QByteArray(" 227\r\n 0\r\n 350\r\n") << true;
+    }
     void leftoversRemovedAndModeOfNewFile() {
-        const QString folder = QFileInfo(m_f->scorePath).absolutePath();
+        QFETCH(QByteArray, scoreFile);
+        QFETCH(bool, linked);
+        const QString written =
+            linked ? m_f->env.path(QStringLiteral("elsewhere/spunkte.txt")) : m_f->scorePath;
+        if (linked) {
+            QDir().mkpath(QFileInfo(m_f->scorePath).absolutePath());
+            QVERIFY(QFile::link(written, m_f->scorePath));
+        }
+        if (!scoreFile.isNull())
+            writeFile(written, scoreFile);
+        const QString folder = QFileInfo(written).absolutePath();
         const QString leftover = folder + QStringLiteral("/.spunkte.txt.greifholm-tmp-a1B2c3");
         writeFile(leftover, "Greif");
         const QStringList lookAlikes{QStringLiteral(".spunkte.txt.Kopie1"),
                                      QStringLiteral(".SPUNKTE.TXT.alt"),
                                      QStringLiteral(".spunkte.txt.a1B2c3"),
                                      QStringLiteral(".SPUNKTE.TXT.GREIFHOLM-TMP-a1B2c3"),
-                                     QStringLiteral(".spunkte.txt.greifholm-tmp-a1B2c3.bak")};
+                                     QStringLiteral(".spunkte.txt.greifholm-tmp-a1B2c3.bak"),
+                                     QStringLiteral(".spunkte.txt.greifholm-tmp-a1.2c3")};
         for (const QString& name : lookAlikes)
             writeFile(folder + QLatin1Char('/') + name, "meins");
         const mode_t before = ::umask(022);
@@ -426,9 +449,11 @@ private slots:
         QVERIFY(!QFileInfo::exists(leftover));
         for (const QString& name : lookAlikes)
             QVERIFY2(QFileInfo::exists(folder + QLatin1Char('/') + name), qPrintable(name));
-        struct stat info {};
-        QCOMPARE(::stat(QFile::encodeName(m_f->scorePath).constData(), &info), 0);
-        QCOMPARE(info.st_mode & 0777, mode_t(0644));
+        if (scoreFile.isNull()) {
+            struct stat info {};
+            QCOMPARE(::stat(QFile::encodeName(m_f->scorePath).constData(), &info), 0);
+            QCOMPARE(info.st_mode & 0777, mode_t(0644));
+        }
     }
 
     // Started from a folder without a template, the program takes the installed one.
