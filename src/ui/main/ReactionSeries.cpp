@@ -76,6 +76,16 @@ void ReactionSeries::DropStick(StickSide side) {
 }
 
 ReactionSeries::Fall ReactionSeries::runFall(StickSide side, qint16 baseline) {
+    Fall fall = runFrames(side, baseline);
+    // On a composited desktop the frame that first moved the stick reached the screen only
+    // at the compositor's next repaint; where it reports when, the fall is timed from then.
+    // The report comes after the key, so no frame waits for it, and in the normal class.
+    fall.shownLateNs =
+        m_platform.painter.markedFrameShownLateNs(fall.endNs, kCompositorReportWait).value_or(0);
+    return fall;
+}
+
+ReactionSeries::Fall ReactionSeries::runFrames(StickSide side, qint16 baseline) {
     Clock& clock = m_platform.clock;
     KeyState& keys = m_platform.keys;
     DrawingSurface& surface = m_view.surface(side);
@@ -116,11 +126,6 @@ ReactionSeries::Fall ReactionSeries::runFall(StickSide side, qint16 baseline) {
         bottom += m_dropIncrement;
     }
     fall.endNs = clock.nowNs();
-    // On a composited desktop the frame that first moved the stick reached the screen only
-    // at the compositor's next repaint; where it reports when, the fall is timed from then.
-    // The report comes after the key, so no frame waits for it.
-    fall.shownLateNs =
-        m_platform.painter.markedFrameShownLateNs(fall.endNs, kCompositorReportWait).value_or(0);
     return fall;
 }
 

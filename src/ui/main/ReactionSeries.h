@@ -39,8 +39,10 @@ public:
 
 private:
     // The stick falls from its rest position until the key's state differs from the
-    // baseline or the stick has left its box.
+    // baseline or the stick has left its box; then what a compositor reports of it.
     Fall runFall(StickSide side, qint16 baseline);
+    // The frames of the fall, in a real-time class where the system grants one.
+    Fall runFrames(StickSide side, qint16 baseline);
     void presentBothSticks();
     // Until the frame's deadline: asleep for most of the time, on the clock for the rest;
     // asleep at least once every `longestRunNs`, however far behind its schedule.
