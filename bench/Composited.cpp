@@ -4,7 +4,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <csignal>
 #include <cstdio>
@@ -12,27 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Whether the root window lists the atom in _NET_SUPPORTED, as a compositor that reports
-// its frames does for _NET_WM_FRAME_DRAWN.
-bool supported(Display* display, const char* name) {
-    const Atom wanted = XInternAtom(display, name, False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, DefaultRootWindow(display),
-                           XInternAtom(display, "_NET_SUPPORTED", False), 0, 4096, False, XA_ATOM,
-                           &type, &format, &count, &after, &data) != Success ||
-        !data)
-        return false;
-    bool found = false;
-    for (unsigned long i = 0; i < count; ++i)
-        found = found || reinterpret_cast<Atom*>(data)[i] == wanted;
-    XFree(data);
-    return found;
-}
 
 // Lets the program's window settle: the event loop runs for a while.
 void settle(int milliseconds) {
@@ -87,9 +65,9 @@ void measureComposited(BenchProgram& program) {
     QElapsedTimer waited;
     waited.start();
     while (mutter.state() != QProcess::NotRunning && waited.elapsed() < 20'000 &&
-           !supported(display, "_NET_WM_FRAME_DRAWN"))
+           !X11WindowPainter::windowManagerSupports(display, "_NET_WM_FRAME_DRAWN"))
         settle(100);
-    const bool composited = supported(display, "_NET_WM_FRAME_DRAWN");
+    const bool composited = X11WindowPainter::windowManagerSupports(display, "_NET_WM_FRAME_DRAWN");
     XCloseDisplay(display);
     if (!composited) {
         std::printf("# mutter did not start as a compositing window manager (is it installed?)\n");

@@ -27,7 +27,17 @@ std::uint64_t joined(std::uint32_t low, std::uint32_t high) {
     return std::uint64_t(high) << 32 | low;
 }
 
-bool supportedByWindowManager(Display* display, const char* name) {
+// What Qt has sent on its own connection is processed by the server before what follows.
+void roundTripOnQtsConnection() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (connection)
+        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
+
+} // namespace
+
+bool X11WindowPainter::windowManagerSupports(_XDisplay* display, const char* name) {
     const Atom wanted = XInternAtom(display, name, False);
     Atom type = 0;
     int format = 0;
@@ -45,16 +55,6 @@ bool supportedByWindowManager(Display* display, const char* name) {
     XFree(data);
     return found;
 }
-
-// What Qt has sent on its own connection is processed by the server before what follows.
-void roundTripOnQtsConnection() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-    if (connection)
-        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-}
-
-} // namespace
 
 X11WindowPainter::~X11WindowPainter() {
     if (!m_display)
@@ -179,7 +179,7 @@ bool X11WindowPainter::serverTimeIsMonotonic() {
 }
 
 void X11WindowPainter::synchroniseFrames(unsigned long window) {
-    if (!openConnection() || !supportedByWindowManager(m_display, "_NET_WM_FRAME_DRAWN"))
+    if (!openConnection() || !windowManagerSupports(m_display, "_NET_WM_FRAME_DRAWN"))
         return;
     int eventBase = 0;
     int errorBase = 0;

@@ -40,6 +40,10 @@ public:
     // reports' times compare with the program's clock. Elsewhere nothing changes.
     void synchroniseFrames(unsigned long window);
 
+    // Whether the window manager lists the atom in the root window's _NET_SUPPORTED, as a
+    // compositor that reports its frames does for _NET_WM_FRAME_DRAWN.
+    static bool windowManagerSupports(_XDisplay* display, const char* name);
+
 private:
     bool openConnection();
     bool serverTimeIsMonotonic();
