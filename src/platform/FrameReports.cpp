@@ -18,27 +18,45 @@ void FrameReports::framePut(std::uint64_t counter, std::int64_t drawnNs) {
 }
 
 void FrameReports::frameDrawn(std::uint64_t counter, std::int64_t drawnUs) {
-    if (m_counter == counter && !m_shownUs)
-        m_shownUs = drawnUs;
+    if (m_counter == counter && m_reports.size() < kMostReports)
+        m_reports.push_back({drawnUs});
 }
 
-void FrameReports::frameTimings(std::uint64_t counter, std::int32_t presentationOffsetUs) {
-    // The timings follow the drawn report; one that comes first belongs to no known frame.
-    if (m_counter == counter && m_shownUs && !m_offsetUs)
-        m_offsetUs = presentationOffsetUs;
+void FrameReports::frameTimings(std::uint64_t counter, std::int32_t presentationOffsetUs,
+                                std::uint32_t refreshIntervalUs) {
+    // The timings follow the drawn report of their frame; ones that come first belong to no
+    // known report.
+    if (m_counter != counter || m_reports.empty() || m_reports.back().timed)
+        return;
+    Report& report = m_reports.back();
+    report.timed = true;
+    // Shown before it was drawn is no time at all: the presentation is then unknown.
+    report.offsetUs = std::max<std::int32_t>(presentationOffsetUs, 0);
+    report.refreshUs = refreshIntervalUs;
 }
 
-bool FrameReports::awaitsReports() const {
-    return m_counter && !(m_shownUs && m_offsetUs);
+bool FrameReports::awaitsReports(std::int64_t notAfterNs) const {
+    return m_counter && std::none_of(m_reports.begin(), m_reports.end(), [&](const Report& r) {
+               return r.timed && delayNs(r, notAfterNs);
+           });
 }
 
 std::optional<std::int64_t> FrameReports::markedFrameDelayNs(std::int64_t notAfterNs) const {
-    if (!m_counter || !m_shownUs)
-        return std::nullopt;
-    std::int64_t shownNs = (*m_shownUs + (m_offsetUs ? *m_offsetUs : 0)) * 1000;
+    for (const Report& report : m_reports) {
+        if (const auto delay = delayNs(report, notAfterNs))
+            return delay;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> FrameReports::delayNs(const Report& report,
+                                                  std::int64_t notAfterNs) const {
+    const std::int64_t shownNs = (report.drawnUs + report.offsetUs) * 1000;
+    const std::int64_t refreshNs =
+        (report.refreshUs > 0 ? std::int64_t(report.refreshUs) : kDefaultRefresh.count()) * 1000;
     // The compositor's time has microseconds, the program's nanoseconds.
-    if (shownNs < m_drawnNs - 1000 || shownNs > notAfterNs + kReadAfterDrawing.count())
+    if (shownNs < m_drawnNs - 1000 || shownNs - m_drawnNs > kRefreshesToShow * refreshNs ||
+        shownNs > notAfterNs + kReadAfterDrawing.count())
         return std::nullopt;
-    shownNs = std::clamp(shownNs, m_drawnNs, notAfterNs);
-    return shownNs - m_drawnNs;
+    return std::clamp(shownNs, m_drawnNs, notAfterNs) - m_drawnNs;
 }

@@ -33,4 +33,8 @@ public:
     // (shown before drawn, or after `keyNs`, the moment the key ended the fall).
     virtual std::optional<std::int64_t> markedFrameShownLateNs(std::int64_t keyNs,
                                                                std::chrono::milliseconds wait) = 0;
+    // A series runs (true) or is over (false). A compositor that reports no frames delays
+    // every picture by a repaint or more, unknown to the program, so while a series runs it is
+    // asked to stand aside; afterwards the desktop composes as before.
+    virtual void bypassCompositor(bool bypass) = 0;
 };

@@ -153,11 +153,11 @@ X11WindowPainter::markedFrameShownLateNs(std::int64_t keyNs, std::chrono::millis
     // window system sends are handled meanwhile, no click, key or timer.
     QElapsedTimer waited;
     waited.start();
-    while (m_reports.awaitsReports() && waited.elapsed() < wait.count()) {
+    while (m_reports.awaitsReports(keyNs) && waited.elapsed() < wait.count()) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
                                         QEventLoop::ExcludeSocketNotifiers |
                                         QEventLoop::X11ExcludeTimers);
-        if (m_reports.awaitsReports())
+        if (m_reports.awaitsReports(keyNs))
             usleep(200);
     }
     return m_reports.markedFrameDelayNs(keyNs);
@@ -178,7 +178,24 @@ bool X11WindowPainter::serverTimeIsMonotonic() {
     return apart > -1000 && apart < 1000;
 }
 
+void X11WindowPainter::bypassCompositor(bool bypass) {
+    // Where the compositor reports its frames, the trial is timed from what it showed.
+    if (!m_mainWindow || m_syncWindow || bypass == m_bypassing || !openConnection())
+        return;
+    const Atom atom = XInternAtom(m_display, "_NET_WM_BYPASS_COMPOSITOR", False);
+    if (bypass) {
+        const unsigned long on = 1;
+        XChangeProperty(m_display, m_mainWindow, atom, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&on), 1);
+    } else {
+        XDeleteProperty(m_display, m_mainWindow, atom);
+    }
+    XFlush(m_display);
+    m_bypassing = bypass;
+}
+
 void X11WindowPainter::synchroniseFrames(unsigned long window) {
+    m_mainWindow = window;
     if (!openConnection() || !windowManagerSupports(m_display, "_NET_WM_FRAME_DRAWN"))
         return;
     int eventBase = 0;
@@ -234,7 +251,7 @@ bool X11WindowPainter::nativeEventFilter(const QByteArray& eventType, void* mess
         return true; // Qt knows them not and would warn
     }
     if (client->type == m_atomFrameTimings) {
-        m_reports.frameTimings(joined(l[0], l[1]), std::int32_t(l[2]));
+        m_reports.frameTimings(joined(l[0], l[1]), std::int32_t(l[2]), l[3]);
         return true;
     }
     if (client->type == m_atomProtocols && l[0] == m_atomSyncRequest && l[4] != 0) {

@@ -33,8 +33,12 @@ public:
     void markNextFrame() override;
     std::optional<std::int64_t> markedFrameShownLateNs(std::int64_t keyNs,
                                                        std::chrono::milliseconds wait) override;
+    // Sets _NET_WM_BYPASS_COMPOSITOR (freedesktop.org's window manager hints) on the main window
+    // while a series runs, where its frames are not synchronised with the compositor: KWin then
+    // stops compositing. Removed again afterwards.
+    void bypassCompositor(bool bypass) override;
 
-    // Gives the top-level window (created by Qt, not yet shown) its extended frame counter,
+    // Takes the main window (created by Qt, not yet shown). Gives it its extended frame counter,
     // where the window manager is a compositor that reports frames, the server has the SYNC
     // extension, and the server's time is the monotonic clock's (as on Linux), so that the
     // reports' times compare with the program's clock. Elsewhere nothing changes.
@@ -53,6 +57,8 @@ private:
     _XDisplay* m_display = nullptr;
     bool m_connectionFailed = false;
     unsigned long m_window = 0;
+    unsigned long m_mainWindow = 0;
+    bool m_bypassing = false;
     bool m_windowUsable = false;
     void* m_gc = nullptr;
     int m_depth = 0;

@@ -161,7 +161,8 @@ public:
 
 // A window painter that cannot draw on any window, as off X11: the stick boxes repaint
 // through Qt, which the offscreen platform shows in the widgets' own pictures. Notes after how
-// many key reads a frame was marked; a test may say what a compositor reported of it.
+// many key reads a frame was marked; a test may say what a compositor reported of it. Knows
+// whether the compositor is asked to stand aside.
 class NoWindowPainter final : public WindowPainter {
 public:
     explicit NoWindowPainter(const ScriptedKeyState& keys)
@@ -174,7 +175,9 @@ public:
                                                        std::chrono::milliseconds) override {
         return shownLateNs;
     }
+    void bypassCompositor(bool bypass) override { compositorBypassed = bypass; }
     std::optional<std::int64_t> shownLateNs;
+    bool compositorBypassed = false;
     std::vector<int> marks;
 
 private:

@@ -178,6 +178,7 @@ void Form1::Timer1_Timer() {
 void Form1::closeEvent(QCloseEvent* event) {
     // Closing the main window ends the program, as "Ende" does: the other windows may be
     // hidden, and nothing else could end the process then.
+    m_series.endSeries();
     event->accept();
     QCoreApplication::exit(0);
 }

@@ -33,14 +33,26 @@ void ReactionSeries::startSeries(int speedBarValue) {
     m_platform.scheduling.prepare();
     DrawSticksAtRest(m_view.surface(StickSide::Right), m_view.surface(StickSide::Left));
     presentBothSticks();
+    // The first fall comes with the timer's first tick, time enough for the compositor to
+    // stop.
+    m_platform.painter.bypassCompositor(true);
+}
+
+void ReactionSeries::endSeries() {
+    m_platform.painter.bypassCompositor(false);
 }
 
 void ReactionSeries::ChooseDrop() {
     const int c = drawLots(m_platform.random, m_platform.timeOfDay);
-    if (c == 1)
-        DropStick(StickSide::Left);
-    if (c == 2)
-        DropStick(StickSide::Right);
+    try {
+        if (c == 1)
+            DropStick(StickSide::Left);
+        if (c == 2)
+            DropStick(StickSide::Right);
+    } catch (...) {
+        endSeries(); // before the error's message shows
+        throw;
+    }
 }
 
 void ReactionSeries::DropStick(StickSide side) {
@@ -71,8 +83,10 @@ void ReactionSeries::DropStick(StickSide side) {
     DrawSticksAtRest(m_view.surface(StickSide::Right), m_view.surface(StickSide::Left));
     presentBothSticks();
 
-    if (m_trialCount == Module1::kTrialsPerSeries)
+    if (m_trialCount == Module1::kTrialsPerSeries) {
+        endSeries();
         m_view.finishSeries();
+    }
 }
 
 ReactionSeries::Fall ReactionSeries::runFall(StickSide side, qint16 baseline) {

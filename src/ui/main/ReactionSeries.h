@@ -15,8 +15,11 @@ public:
     ReactionSeries(Module1& module, const Platform& platform, TrialView& view);
 
     // A series begins: the speed bar's value is taken, the counter reset, both sticks drawn
-    // at rest.
+    // at rest, and the compositor asked to stand aside.
     void startSeries(int speedBarValue);
+    // The series is over, whether with its tenth trial, an error or the program's end: the
+    // desktop composes again.
+    void endSeries();
     void resetCount() { m_trialCount = 0; }
 
     // One tick of the series timer.

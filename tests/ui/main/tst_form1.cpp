@@ -178,9 +178,11 @@ private slots:
         QCOMPARE(m_f->env.scoreFileContent(), QByteArray("Greifholm-Punkte\r\n"));
     }
 
-    // "Start" runs the timer and locks the series controls; "Erklärung" stays usable.
+    // "Start" runs the timer, locks the series controls and asks the compositor to stand
+    // aside; "Erklärung" stays usable. Closing the window gives the desktop back.
     void startLocksControls() {
         control<QPushButton>("Command1")->click();
+        QVERIFY(m_f->fakes.painter.compositorBypassed);
         auto* timer = control<QTimer>("Timer1");
         QVERIFY(timer->isActive());
         QCOMPARE(timer->interval(), 2000);
@@ -190,6 +192,8 @@ private slots:
         QVERIFY(control<QPushButton>("Command3")->isEnabled());
         // Nothing has fallen yet: the first choice comes with the first tick.
         QCOMPARE(m_f->fakes.keys.readCount(kVkLeft) + m_f->fakes.keys.readCount(kVkRight), 0);
+        m_f->form.close();
+        QVERIFY(!m_f->fakes.painter.compositorBypassed);
     }
 
     // The speed bar is read at "Start" only.
@@ -243,6 +247,7 @@ private slots:
         Form2* results = m_f->form.resultsWindow();
         QVERIFY(results);
         QVERIFY(results->isVisible());
+        QVERIFY(!m_f->fakes.painter.compositorBypassed);
         QCOMPARE(results->points(), qint16(350));
         QCOMPARE(m_f->env.scoreFileContent(), QByteArray("Greifholm-Punkte\r\n 350\r\n"));
         QVERIFY(!control<QPushButton>("Command1")->isEnabled());
@@ -335,6 +340,7 @@ private slots:
                                             "als 32767 Millisekunden; die Versuchsreihe wurde "
                                             "nicht gespeichert.")});
         QVERIFY(!timer->isActive());
+        QVERIFY(!m_f->fakes.painter.compositorBypassed);
         QVERIFY(!m_f->form.resultsWindow());
         QCOMPARE(m_f->env.scoreFileContent(), QByteArray("Greifholm-Punkte\r\n"));
     }
