@@ -127,7 +127,7 @@ private:
     SystemTimeOfDay m_timeOfDay;
     std::unique_ptr<ErrorReporter> m_errors;
     std::unique_ptr<Files::LockWait> m_lockWait;
-    X11WindowPainter m_painter;
+    X11WindowPainter m_painter{trialClock};
     QTemporaryDir m_dir;
     WindowsPaths m_paths{m_dir.path(), m_dir.path()};
     Module1 m_module;

@@ -21,7 +21,7 @@ void measureOnset(BenchProgram& program) {
     constexpr int kFalls = 24;
     ScreenWatcher watcher(box);
     const std::int64_t onsetFrame =
-        ScreenWatcher::firstFrameBelowRest(static_cast<StickBox&>(box).surface(), kSpeed);
+        firstFrameBelowRest(static_cast<StickBox&>(box).surface(), kSpeed);
     std::vector<double> onsets;
     double absentMax = 0.0;
     for (int fall = 0; fall < kFalls; ++fall) {

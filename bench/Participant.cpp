@@ -22,8 +22,8 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watch
     ReactionSeries& series = program.series();
     RecordingKeys& keys = program.keys;
     ScreenWatcher watcher(program.leftBox());
-    const std::int64_t onsetFrame = ScreenWatcher::firstFrameBelowRest(
-        static_cast<StickBox&>(program.leftBox()).surface(), kSpeed);
+    const std::int64_t onsetFrame =
+        firstFrameBelowRest(static_cast<StickBox&>(program.leftBox()).surface(), kSpeed);
     Display* sender = XOpenDisplay(nullptr);
     const unsigned int left = XKeysymToKeycode(sender, XK_Left);
     std::vector<double> added;

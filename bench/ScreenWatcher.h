@@ -58,17 +58,6 @@ public:
         return samples;
     }
 
-    // The frame of a fall at this speed that first draws the stick's lower end into the row
-    // below its rest position.
-    static std::int64_t firstFrameBelowRest(const DrawingSurface& surface, std::int32_t speed) {
-        const int restRow = surface.toDevice(0.0f, kRestBottom).y();
-        double bottom = kRestBottom;
-        std::int64_t t = 1;
-        while (surface.toDevice(0.0f, float(bottom)).y() <= restRow)
-            bottom += fallIncrement(t++, speed);
-        return t;
-    }
-
 private:
     Display* m_display = nullptr;
     int m_x = 0;

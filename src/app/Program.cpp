@@ -53,7 +53,7 @@ int runGreifholm(int /*argc*/, char** argv) {
     ThreadSleeper sleeper;
     MersenneRandom random;
     SystemTimeOfDay timeOfDay;
-    X11WindowPainter painter;
+    X11WindowPainter painter(clock);
     RealtimeScheduling scheduling;
     const Platform platform{clock,  *keys,    sleeper, random,    timeOfDay,
                             errors, lockWait, painter, scheduling};

@@ -172,7 +172,7 @@ bool X11WindowPainter::serverTimeIsMonotonic() {
     XChangeProperty(m_display, probe, atom, XA_STRING, 8, PropModeReplace, nullptr, 0);
     XEvent event;
     XWindowEvent(m_display, probe, PropertyChangeMask, &event);
-    const std::uint32_t nowMs = std::uint32_t(m_clock.nowNs() / 1'000'000);
+    const std::uint32_t nowMs = std::uint32_t(SteadyClock().nowNs() / 1'000'000);
     XDestroyWindow(m_display, probe);
     const std::int32_t apart = std::int32_t(nowMs - std::uint32_t(event.xproperty.time));
     return apart > -1000 && apart < 1000;

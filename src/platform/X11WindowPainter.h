@@ -18,7 +18,9 @@ struct _XDisplay;
 // requests to synchronise a resize are answered on that counter.
 class X11WindowPainter final : public WindowPainter, private QAbstractNativeEventFilter {
 public:
-    X11WindowPainter() = default;
+    // `clock` tells when a frame was put: the one the fall is timed on.
+    explicit X11WindowPainter(Clock& clock)
+        : m_clock(clock) {}
     ~X11WindowPainter() override;
     X11WindowPainter(const X11WindowPainter&) = delete;
     X11WindowPainter& operator=(const X11WindowPainter&) = delete;
@@ -72,6 +74,6 @@ private:
     unsigned long m_atomSyncRequest = 0;
     unsigned long m_atomFrameDrawn = 0;
     unsigned long m_atomFrameTimings = 0;
-    SteadyClock m_clock;
+    Clock& m_clock;
     FrameReports m_reports;
 };

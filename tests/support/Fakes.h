@@ -218,6 +218,8 @@ private:
 
 // All fakes in one place, wired into a Platform.
 struct FakePlatform {
+    explicit FakePlatform(std::int64_t clockStartNs = 1'000'000'000'000)
+        : clock(clockStartNs) {}
     FakeClock clock;
     ScriptedKeyState keys{clock};
     FakeSleeper sleeper{clock};

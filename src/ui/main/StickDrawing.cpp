@@ -1,5 +1,7 @@
 #include "StickDrawing.h"
 
+#include "TrialTiming.h"
+
 namespace {
 
 const QColor kStickColour(255, 0, 0);
@@ -50,4 +52,13 @@ void DrawDropFrame(DrawingSurface& surface, double bottom) {
     const float c = centreOf(surface);
     surface.box(c - kHalfStick, 0.0f, c + kHalfStick, float(bottom), kStickColour);
     drawGraduations(surface, c, bottom);
+}
+
+std::int64_t firstFrameBelowRest(const DrawingSurface& surface, std::int32_t speed) {
+    const int restRow = surface.toDevice(0.0f, kRestBottom).y();
+    double bottom = kRestBottom;
+    std::int64_t t = 1;
+    while (surface.toDevice(0.0f, float(bottom)).y() <= restRow)
+        bottom += fallIncrement(t++, speed);
+    return t;
 }

@@ -1,0 +1,145 @@
+#include "app/Module1.h"
+#include "platform/X11WindowPainter.h"
+#include "support/Fakes.h"
+#include "support/TestEnvironment.h"
+#include "ui/main/Form1.h"
+#include "ui/main/StickBox.h"
+#include "ui/main/StickDrawing.h"
+#include "ui/main/TrialTiming.h"
+
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTest>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/sync.h>
+#include <dlfcn.h>
+
+namespace {
+
+constexpr std::int64_t kMs = 1'000'000;
+// What the stand-in compositor reports of every frame: drawn 3 ms after it was put, shown
+// 2 ms after that, on a 60 Hz screen.
+constexpr std::int64_t kDrawnDelayUs = 3'000;
+constexpr std::int64_t kOffsetUs = 2'000;
+constexpr std::int64_t kRefreshUs = 16'667;
+
+// The painter's requests in the order it makes them ('o' counter odd, 'e' even, 'p' a
+// picture): the test's own definitions stand before Xlib's and pass each call on.
+std::vector<char> requests;
+
+template <typename F> F* real(const char* name) {
+    return reinterpret_cast<F*>(dlsym(RTLD_NEXT, name));
+}
+
+// The n-th frame the painter puts carries counter value 4n; this clock says it was put at
+// 4n ms, as the stand-in compositor takes it.
+class CounterClock final : public Clock {
+public:
+    std::int64_t nowNs() override { return ++puts * 4 * kMs; }
+    std::int64_t puts = 0;
+};
+
+} // namespace
+
+extern "C" int XPutImage(Display* d, Drawable w, GC gc, XImage* image, int sx, int sy, int dx,
+                         int dy, unsigned width, unsigned height) {
+    requests.push_back('p');
+    return real<decltype(XPutImage)>("XPutImage")(d, w, gc, image, sx, sy, dx, dy, width, height);
+}
+
+extern "C" Status XSyncSetCounter(Display* d, XSyncCounter counter, XSyncValue value) {
+    requests.push_back(XSyncValueLow32(value) % 2 ? 'o' : 'e');
+    return real<decltype(XSyncSetCounter)>("XSyncSetCounter")(d, counter, value);
+}
+
+// The drop trial on a real window under a compositor that reports its frames: a stand-in
+// (tests/support/StandInCompositor.cpp) beside openbox on the test's Xvfb.
+class TestX11Painter : public QObject {
+    Q_OBJECT
+private slots:
+    // Two falls in a row: each is timed from when the stand-in said the frame that first moved
+    // the stick was shown, exactly; every picture went out while its frame's counter was odd.
+    // Covered and uncovered afterwards, the window shows the sticks as they are.
+    void fallsTimedFromTheReportedShowing() {
+        QProcess compositor;
+        compositor.start(QStringLiteral(GREIFHOLM_STANDIN_COMPOSITOR),
+                         {QString::number(kDrawnDelayUs), QString::number(kOffsetUs),
+                          QString::number(kRefreshUs)});
+        QVERIFY(compositor.waitForReadyRead(10'000));
+        QCOMPARE(compositor.readLine(), QByteArray("ready\n"));
+        const auto stop = qScopeGuard([&] {
+            compositor.kill();
+            compositor.waitForFinished();
+        });
+
+        TestEnvironment env;
+        FakePlatform fakes(0);
+        CounterClock paintClock;
+        X11WindowPainter painter(paintClock);
+        Module1 module;
+        const WindowsPaths paths = env.paths();
+        Form1 form(module,
+                   Platform{fakes.clock, fakes.keys, fakes.sleeper, fakes.random, fakes.timeOfDay,
+                            fakes.errors, fakes.lockWait, painter, fakes.scheduling},
+                   paths);
+        form.load();
+        painter.synchroniseFrames(form.winId());
+        compositor.write(QByteArray::number(qulonglong(form.winId())) + '\n');
+        compositor.waitForBytesWritten();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto& box = *form.findChild<StickBox*>(QStringLiteral("Picture2"));
+        const std::int64_t moved = firstFrameBelowRest(box.surface(), 1000);
+
+        // The poll after the frame that moved the stick sees the key once the stand-in has
+        // answered that frame, the last one put.
+        fakes.keys.setScript([&](int, int read) -> qint16 {
+            if (read != kBaselineReads + moved)
+                return 0;
+            const QByteArray drawn = "drawn " + QByteArray::number(paintClock.puts * 4) + '\n';
+            while (compositor.readLine() != drawn)
+                compositor.waitForReadyRead(100);
+            fakes.clock.advance(200 * kMs);
+            return kKeyDown | kPressedSinceLastQuery;
+        });
+        form.series().startSeries(1000);
+        for (int fall = 0; fall < 2; ++fall) {
+            fakes.keys.forget();
+            requests.clear();
+            form.series().DropStick(StickSide::Left);
+            const ReactionSeries::Fall& f = form.series().lastFall();
+            QCOMPARE(f.shownLateNs, (kDrawnDelayUs + kOffsetUs) * 1000);
+            QCOMPARE(module.TrialTimes[size_t(fall)],
+                     qint16(f.endNs / kMs - (f.startNs + 5 * kMs) / kMs));
+            const std::string order(requests.begin(), requests.end());
+            QVERIFY2(order.find_first_not_of("ope") == std::string::npos && order.size() % 3 == 0,
+                     order.c_str());
+            for (size_t i = 0; i < order.size(); i += 3)
+                QCOMPARE(order.substr(i, 3), std::string("ope"));
+        }
+
+        Display* display = XOpenDisplay(nullptr);
+        const QPoint inStick = box.mapToGlobal(
+            box.surface().toDevice(box.surface().width() / 2.0f + 250.0f, kRestBottom / 2.0f));
+        XSetWindowAttributes cover{};
+        cover.override_redirect = True;
+        const Window coverWindow =
+            XCreateWindow(display, DefaultRootWindow(display), 0, 0, 2000, 2000, 0, CopyFromParent,
+                          InputOutput, CopyFromParent, CWOverrideRedirect, &cover);
+        XMapRaised(display, coverWindow);
+        XSync(display, False);
+        XDestroyWindow(display, coverWindow);
+        XSync(display, False);
+        QTest::qWait(200);
+        XImage* shown = XGetImage(display, DefaultRootWindow(display), inStick.x(), inStick.y(), 1,
+                                  1, AllPlanes, ZPixmap);
+        const unsigned long pixel = XGetPixel(shown, 0, 0) & 0xffffff;
+        XDestroyImage(shown);
+        XCloseDisplay(display);
+        QCOMPARE(pixel, 0xff0000ul);
+    }
+};
+
+QTEST_MAIN(TestX11Painter)
+#include "tst_x11painter.moc"
