@@ -18,8 +18,8 @@
 namespace {
 
 constexpr std::int64_t kMs = 1'000'000;
-// What the stand-in compositor reports of every frame: drawn 3 ms after it was put, shown
-// 2 ms after that, on a 60 Hz screen.
+// What the stand-in compositor reports of the frame with counter value c: drawn 3 ms + c µs
+// after it was put, shown 2 ms after that, on a 60 Hz screen.
 constexpr std::int64_t kDrawnDelayUs = 3'000;
 constexpr std::int64_t kOffsetUs = 2'000;
 constexpr std::int64_t kRefreshUs = 16'667;
@@ -94,10 +94,12 @@ private slots:
 
         // The poll after the frame that moved the stick sees the key once the stand-in has
         // answered that frame, the last one put.
+        std::int64_t marked = 0;
         fakes.keys.setScript([&](int, int read) -> qint16 {
             if (read != kBaselineReads + moved)
                 return 0;
-            const QByteArray drawn = "drawn " + QByteArray::number(paintClock.puts * 4) + '\n';
+            marked = paintClock.puts * 4;
+            const QByteArray drawn = "drawn " + QByteArray::number(marked) + '\n';
             while (compositor.readLine() != drawn)
                 compositor.waitForReadyRead(100);
             fakes.clock.advance(200 * kMs);
@@ -109,9 +111,9 @@ private slots:
             requests.clear();
             form.series().DropStick(StickSide::Left);
             const ReactionSeries::Fall& f = form.series().lastFall();
-            QCOMPARE(f.shownLateNs, (kDrawnDelayUs + kOffsetUs) * 1000);
+            QCOMPARE(f.shownLateNs, (kDrawnDelayUs + marked + kOffsetUs) * 1000);
             QCOMPARE(module.TrialTimes[size_t(fall)],
-                     qint16(f.endNs / kMs - (f.startNs + 5 * kMs) / kMs));
+                     qint16(f.endNs / kMs - (f.startNs + f.shownLateNs) / kMs));
             const std::string order(requests.begin(), requests.end());
             QVERIFY2(order.find_first_not_of("ope") == std::string::npos && order.size() % 3 == 0,
                      order.c_str());

@@ -6,9 +6,10 @@
 // counter value, and 20 ms later sends _NET_WM_FRAME_TIMINGS.
 //
 // It chooses the times it reports, so nothing depends on the machine's speed: the frame with
-// counter value c was drawn at c ms + DRAWN_DELAY_US and shown OFFSET_US after that, on a
-// screen refreshed every REFRESH_US. A painter whose clock says that the frame with counter c
-// was put at c ms is therefore told a delay of exactly DRAWN_DELAY_US + OFFSET_US.
+// counter value c was drawn at c ms + DRAWN_DELAY_US + c µs (each frame a delay of its own)
+// and shown OFFSET_US after that, on a screen refreshed every REFRESH_US. A painter whose
+// clock says that the frame with counter c was put at c ms is therefore told a delay of
+// exactly DRAWN_DELAY_US + c µs + OFFSET_US.
 //
 // Usage: standin-compositor DRAWN_DELAY_US OFFSET_US REFRESH_US
 #include <X11/Xatom.h>
@@ -114,7 +115,7 @@ int main(int argc, char** argv) {
         XSyncQueryCounter(display, counter, &value);
         const std::int64_t c = std::int64_t(XSyncValueHigh32(value)) << 32 | XSyncValueLow32(value);
         if (c % 2 == 0 && c != answered) {
-            const std::int64_t drawnUs = c * 1000 + drawnDelayUs;
+            const std::int64_t drawnUs = c * 1001 + drawnDelayUs;
             send(window, "_NET_WM_FRAME_DRAWN", {low(c), high(c), low(drawnUs), high(drawnUs), 0});
             std::printf("drawn %lld\n", static_cast<long long>(c));
             std::fflush(stdout);
