@@ -1,85 +1,198 @@
 #include "Participant.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <X11/Xlib.h>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <unistd.h>
+#include <vector>
 
 namespace {
 
-// Lets the program's window settle: the event loop runs for a while.
-void settle(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) {
-        QCoreApplication::processEvents();
-        usleep(10'000);
-    }
+constexpr int kFalls = 20;
+constexpr int kHumanReactionMs = 150;
+
+// A desktop's compositor as its users run it: as the window manager (picom beside openbox).
+struct Desktop {
+    const char* name;
+    const char* title;
+    QStringList command; // empty: the plain X server with openbox
+    bool bypassCompositor = true;
+    bool replacesWindowManager = true;
+};
+
+Atom atom(Display* display, const char* name) {
+    return XInternAtom(display, name, False);
 }
 
-void printRecorded(const std::string& prefix, const ParticipantFigures& figures) {
-    print((prefix + "recorded_beyond_onset_ms_mean").c_str(), figures.recordedMean, "ms");
-    print((prefix + "recorded_beyond_onset_ms_sd").c_str(), figures.recordedSd, "ms");
-    print((prefix + "recorded_beyond_onset_ms_max").c_str(), figures.recordedMax, "ms");
-    print((prefix + "corrected_beyond_onset_ms_mean").c_str(), figures.correctedMean, "ms");
-    print((prefix + "corrected_beyond_onset_ms_sd").c_str(), figures.correctedSd, "ms");
-    print((prefix + "corrected_beyond_onset_ms_min").c_str(), figures.correctedMin, "ms");
-    print((prefix + "corrected_beyond_onset_ms_max").c_str(), figures.correctedMax, "ms");
-    print((prefix + "falls_with_report").c_str(), figures.reported, "");
+// Whether a compositing manager holds the screen's _NET_WM_CM_S0 selection.
+bool compositorRuns(Display* display) {
+    return XGetSelectionOwner(display, atom(display, "_NET_WM_CM_S0")) != None;
+}
+
+// KWin says on the session bus whether it composes; nothing where no KWin answers.
+std::string kwinCompositing() {
+    QProcess ask;
+    ask.start(QStringLiteral("dbus-send"),
+              {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+               QStringLiteral("--dest=org.kde.KWin"), QStringLiteral("/Compositor"),
+               QStringLiteral("org.freedesktop.DBus.Properties.Get"),
+               QStringLiteral("string:org.kde.kwin.Compositing"), QStringLiteral("string:active")});
+    ask.waitForFinished(3000);
+    const QByteArray reply = ask.readAllStandardOutput();
+    return reply.contains("true") ? "composing" : reply.contains("false") ? "suspended" : "unknown";
+}
+
+struct Row {
+    std::string title;
+    std::string state;
+    ParticipantFigures atOnce;
+    ParticipantFigures human;
+};
+
+void printFigures(const std::string& prefix, const ParticipantFigures& f) {
+    print((prefix + "beyond_onset_ms_mean").c_str(), f.correctedMean, "ms");
+    print((prefix + "beyond_onset_ms_sd").c_str(), f.correctedSd, "ms");
+    print((prefix + "beyond_onset_ms_min").c_str(), f.correctedMin, "ms");
+    print((prefix + "beyond_onset_ms_max").c_str(), f.correctedMax, "ms");
+    if (f.reported > 0)
+        print((prefix + "falls_timed_from_report").c_str(), f.reported, "falls");
+}
+
+Row measure(BenchProgram& program, const Desktop& desktop, Display* display) {
+    Row row{desktop.title, compositorRuns(display) ? "composing" : "no compositor", {}, {}};
+    program.bypassCompositor = desktop.bypassCompositor;
+    row.atOnce = participantFalls(program, kFalls, false);
+    row.human = participantFalls(program, kFalls, false, kHumanReactionMs);
+    if (std::string(desktop.name).rfind("kwin", 0) == 0) {
+        // Asked during a series, and again once it is over.
+        program.series().startSeries(1000);
+        program.settle(2000);
+        row.state = "during a series " + kwinCompositing();
+        program.series().endSeries();
+        program.settle(2000);
+        row.state += ", 2 s after it " + kwinCompositing();
+    }
+    const std::string prefix = std::string(desktop.name) + "_";
+    printFigures(prefix + "at_once_", row.atOnce);
+    printFigures(prefix + "after_150ms_", row.human);
+    return row;
+}
+
+// Starts the desktop's compositor and waits until it composes; false where it cannot start.
+bool start(QProcess& process, const Desktop& desktop, Display* display) {
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardOutputFile(
+        QStringLiteral("/tmp/greifholm-bench-%1.log").arg(QString::fromLatin1(desktop.name)));
+    process.start(desktop.command.front(), desktop.command.mid(1));
+    QElapsedTimer waited;
+    waited.start();
+    while (process.state() != QProcess::NotRunning && waited.elapsed() < 20'000 &&
+           !compositorRuns(display))
+        BenchProgram::settle(100);
+    return compositorRuns(display);
+}
+
+void stop(QProcess& process, Display* display) {
+    process.terminate();
+    if (!process.waitForFinished(5000))
+        process.kill();
+    process.waitForFinished(2000);
+    for (int i = 0; i < 50 && compositorRuns(display); ++i)
+        BenchProgram::settle(100);
 }
 
 } // namespace
 
-// What a zero-delay participant is recorded beyond the moment the stick visibly moves, on
-// the plain X server and then on a composited desktop: GNOME's compositor, mutter, takes the
-// benchmark's X server over as its compositing window manager (software GL, as on a machine
-// without a GPU), and the participant reads the root window, which then holds what mutter
-// composed, when it composed it. 30 falls at speed 1000 each. Run under with-xvfb.sh, whose
-// openbox (WM_PID) gives way to mutter.
+// What a participant is recorded beyond the moment the stick visibly moves, desktop by
+// desktop: the plain X server, then each compositor Debian's desktops run, as their window
+// manager (software GL, as on a machine without a GPU). The participant reads the root window,
+// which holds what the compositor composed when it composed it, and presses at once or 150 ms
+// after the sight, as a person would; 20 falls each at speed 1000. Run under with-xvfb.sh,
+// whose openbox (WM_PID) gives way to the window managers that replace it.
 void measureComposited(BenchProgram& program) {
-    constexpr int kFalls = 30;
     pinToCore(-1);
-    printRecorded("plain_", participantFalls(program, kFalls, false));
+    qputenv("LIBGL_ALWAYS_SOFTWARE", "1");
+    // One session bus for the compositors that want one, and for asking KWin.
+    QProcess bus;
+    bus.setStandardErrorFile(QProcess::nullDevice());
+    bus.start(QStringLiteral("dbus-daemon"),
+              {QStringLiteral("--session"), QStringLiteral("--nofork"),
+               QStringLiteral("--print-address=1")});
+    if (bus.waitForReadyRead(5000))
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
 
-    // openbox does not hand over to mutter's --replace by itself.
-    const QByteArray windowManager = qgetenv("WM_PID");
-    if (!windowManager.isEmpty())
-        kill(pid_t(windowManager.toInt()), SIGTERM);
-    QTemporaryDir runtime;
-    QProcess mutter;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LIBGL_ALWAYS_SOFTWARE"), QStringLiteral("1"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    mutter.setProcessEnvironment(env);
-    mutter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    mutter.setStandardOutputFile(QProcess::nullDevice());
-    mutter.start(QStringLiteral("dbus-run-session"),
-                 {QStringLiteral("--"), QStringLiteral("mutter"), QStringLiteral("--x11"),
-                  QStringLiteral("--replace")});
+    const auto cmd = [](const char* line) {
+        return QString::fromLatin1(line).split(QLatin1Char(' '));
+    };
+    const std::vector<Desktop> desktops = {
+        {"plain", "plain X server, openbox", {}, true, false},
+        {"picom", "openbox with picom --backend xrender", cmd("picom --backend xrender"), true,
+         false},
+        {"xfwm4", "Xfce: xfwm4 --compositor=on", cmd("xfwm4 --compositor=on --replace")},
+        {"kwin_x11_no_hint", "KDE Plasma on X11: kwin_x11, no bypass asked",
+         cmd("kwin_x11 --replace"), false},
+        {"kwin_x11", "KDE Plasma on X11: kwin_x11, bypass asked (the program)",
+         cmd("kwin_x11 --replace")},
+        {"mutter_x11", "GNOME on X11: mutter --x11", cmd("mutter --x11 --replace")},
+    };
     Display* display = XOpenDisplay(nullptr);
-    QElapsedTimer waited;
-    waited.start();
-    while (mutter.state() != QProcess::NotRunning && waited.elapsed() < 20'000 &&
-           !X11WindowPainter::windowManagerSupports(display, "_NET_WM_FRAME_DRAWN"))
-        settle(100);
-    const bool composited = X11WindowPainter::windowManagerSupports(display, "_NET_WM_FRAME_DRAWN");
-    XCloseDisplay(display);
-    if (!composited) {
-        std::printf("# mutter did not start as a compositing window manager (is it installed?)\n");
-        return;
+    std::vector<Row> rows;
+    std::unique_ptr<QProcess> running;
+    std::string runningCommand;
+    for (const Desktop& desktop : desktops) {
+        const std::string command = desktop.command.join(QLatin1Char(' ')).toStdString();
+        if (running && command != runningCommand) {
+            stop(*running, display);
+            running.reset();
+        }
+        if (!desktop.command.isEmpty() && !running) {
+            if (desktop.replacesWindowManager) {
+                // openbox does not hand over to another's --replace by itself.
+                const QByteArray windowManager = qgetenv("WM_PID");
+                if (!windowManager.isEmpty())
+                    kill(pid_t(windowManager.toInt()), SIGTERM);
+            }
+            running = std::make_unique<QProcess>();
+            if (!start(*running, desktop, display)) {
+                std::printf("# %s: did not start as a compositor here (is it installed?)\n",
+                            desktop.title);
+                rows.push_back({desktop.title, "did not start", {}, {}});
+                stop(*running, display);
+                running.reset();
+                continue;
+            }
+            runningCommand = command;
+            BenchProgram::settle(1000); // the window is managed anew
+            // The program gives its window to the painter before showing it; here the window
+            // is shown again for that.
+            program.synchroniseFrames();
+            BenchProgram::settle(1000);
+        }
+        rows.push_back(measure(program, desktop, display));
     }
-    settle(1000); // the window is managed anew
-    // The program gives its window the extended frame counter before showing it; here the
-    // window is shown again for that.
-    program.synchroniseFrames();
-    settle(1000);
-    printRecorded("composited_", participantFalls(program, kFalls, false));
-    mutter.terminate();
-    mutter.waitForFinished(5000);
-    mutter.kill();
+    if (running)
+        stop(*running, display);
+    XCloseDisplay(display);
+    bus.terminate();
+    bus.waitForFinished(2000);
+
+    std::printf("\n# What a participant is recorded beyond the stick's visible move, in ms "
+                "(mean / sd / max over %d falls; reports: falls timed from the compositor's "
+                "report)\n",
+                kFalls);
+    std::printf("# %-58s | %-27s | %-27s | %s\n", "desktop", "presses at once",
+                "presses after 150 ms", "state");
+    for (const Row& row : rows) {
+        const auto cell = [](const ParticipantFigures& f) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%.2f / %.2f / %.2f, %d reports", f.correctedMean,
+                          f.correctedSd, f.correctedMax, f.reported);
+            return std::string(text);
+        };
+        std::printf("# %-58s | %-27s | %-27s | %s\n", row.title.c_str(), cell(row.atOnce).c_str(),
+                    cell(row.human).c_str(), row.state.c_str());
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
 #include <pthread.h>
@@ -59,12 +60,40 @@ public:
     bool waitFor(const QString&, const std::function<bool()>&) override { return false; }
 };
 
+// The program's painter, which asks a compositor to stand aside only where the benchmark lets
+// it.
+class BenchProgram::Painter final : public WindowPainter {
+public:
+    Painter(X11WindowPainter& inner, const bool& bypassAllowed)
+        : m_inner(inner)
+        , m_bypassAllowed(bypassAllowed) {}
+    bool canDraw(unsigned long window) override { return m_inner.canDraw(window); }
+    void put(unsigned long window, const QImage& image, const QRect& source,
+             const QPoint& target) override {
+        m_inner.put(window, image, source, target);
+    }
+    void startFall() override { m_inner.startFall(); }
+    void markNextFrame() override { m_inner.markNextFrame(); }
+    std::optional<std::int64_t> markedFrameShownLateNs(std::int64_t keyNs,
+                                                       std::chrono::milliseconds wait) override {
+        return m_inner.markedFrameShownLateNs(keyNs, wait);
+    }
+    void bypassCompositor(bool bypass) override {
+        m_inner.bypassCompositor(bypass && m_bypassAllowed);
+    }
+
+private:
+    X11WindowPainter& m_inner;
+    const bool& m_bypassAllowed;
+};
+
 BenchProgram::BenchProgram()
     : m_noPause(std::make_unique<NoPause>())
     , m_errors(std::make_unique<StderrReporter>())
-    , m_lockWait(std::make_unique<NoLockWait>()) {
-    const Platform platform{trialClock, keys,        *m_noPause, m_random,  m_timeOfDay,
-                            *m_errors,  *m_lockWait, m_painter,  scheduling};
+    , m_lockWait(std::make_unique<NoLockWait>())
+    , m_benchPainter(std::make_unique<Painter>(m_painter, bypassCompositor)) {
+    const Platform platform{trialClock, keys,        *m_noPause,      m_random,  m_timeOfDay,
+                            *m_errors,  *m_lockWait, *m_benchPainter, scheduling};
     // Every tenth fall ends a series, whose score goes to a file of the benchmark's own.
     QDir().mkpath(m_dir.path() + QStringLiteral("/greifholm/c/Programme"));
     m_window = std::make_unique<Form1>(m_module, platform, m_paths);
@@ -78,6 +107,15 @@ BenchProgram::BenchProgram()
 void BenchProgram::closeWindow() {
     m_window->close();
     QCoreApplication::processEvents();
+}
+
+void BenchProgram::settle(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) {
+        QCoreApplication::processEvents();
+        usleep(10'000);
+    }
 }
 
 void BenchProgram::synchroniseFrames() {

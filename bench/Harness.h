@@ -115,11 +115,17 @@ public:
     void closeWindow();
     // Hidden, given its frame counter as the program does before showing it, shown again.
     void synchroniseFrames();
+    // The event loop runs for a while, as between the program's trials.
+    static void settle(int milliseconds);
+    // Whether a series asks a compositor to stand aside, as the program's do; off to measure
+    // what the compositor costs.
+    bool bypassCompositor = true;
 
 private:
     class NoPause;
     class StderrReporter;
     class NoLockWait;
+    class Painter;
 
     X11KeyState m_realKeys;
     std::unique_ptr<Sleeper> m_noPause;
@@ -128,6 +134,7 @@ private:
     std::unique_ptr<ErrorReporter> m_errors;
     std::unique_ptr<Files::LockWait> m_lockWait;
     X11WindowPainter m_painter{trialClock};
+    std::unique_ptr<WindowPainter> m_benchPainter;
     QTemporaryDir m_dir;
     WindowsPaths m_paths{m_dir.path(), m_dir.path()};
     Module1 m_module;

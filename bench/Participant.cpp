@@ -17,7 +17,8 @@ bool realtimeAhead(pid_t pid) {
     return sched_setscheduler(pid, SCHED_FIFO, &param) == 0;
 }
 
-ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watcherAhead) {
+ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watcherAhead,
+                                    int reactionMs) {
     constexpr std::int32_t kSpeed = 1000;
     ReactionSeries& series = program.series();
     RecordingKeys& keys = program.keys;
@@ -32,11 +33,14 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watch
     int reported = 0;
     std::vector<double> lateness;
     for (int fall = 0; fall < falls; ++fall) {
-        if (fall % Module1::kTrialsPerSeries == 0)
+        if (fall % Module1::kTrialsPerSeries == 0) {
             series.startSeries(kSpeed);
+            program.settle(2000);
+        }
         keys.reset();
         std::atomic<bool> stop{false};
         std::int64_t seenNs = 0;
+        std::int64_t waitedNs = 0;
         std::thread participant([&] {
             if (watcherAhead)
                 realtimeAhead(0);
@@ -48,6 +52,11 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watch
                 if (!armed || !sample.rowBelowRestRed)
                     return false;
                 seenNs = sample.ns;
+                if (reactionMs > 0) {
+                    std::this_thread::sleep_until(std::chrono::steady_clock::time_point(
+                        std::chrono::nanoseconds(seenNs) + std::chrono::milliseconds(reactionMs)));
+                    waitedNs = program.clock.nowNs() - seenNs;
+                }
                 XTestFakeKeyEvent(sender, left, True, 0);
                 XTestFakeKeyEvent(sender, left, False, 0);
                 XFlush(sender);
@@ -59,9 +68,9 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watch
         stop.store(true);
         participant.join();
         if (seenNs > 0) {
-            added.push_back(double(keys.reads.back() - seenNs) / 1e6);
+            added.push_back(double(keys.reads.back() - seenNs - waitedNs) / 1e6);
             const std::int64_t onset =
-                keys.fallStartedNs.load() + (onsetFrame - 1) * kFramePeriod.count();
+                keys.fallStartedNs.load() + (onsetFrame - 1) * kFramePeriod.count() + waitedNs;
             recorded.push_back(double(keys.reads.back() - onset) / 1e6);
             const std::int64_t shownLateNs = series.lastFall().shownLateNs;
             reported += shownLateNs > 0 ? 1 : 0;

@@ -26,7 +26,11 @@ struct ParticipantFigures {
     double latenessP99 = 0.0;
 };
 
-ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watcherAhead);
+// The participant presses `reactionMs` after the sight (0: at once); the figures beyond the
+// onset then leave out the time it waited. As in the program, a series' first fall comes two
+// seconds after its start.
+ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watcherAhead,
+                                    int reactionMs = 0);
 
 // Real-time priority for a process or the calling thread (0), where the benchmark may give it.
 bool realtimeAhead(pid_t pid);

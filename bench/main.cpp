@@ -12,6 +12,7 @@
 #include "Harness.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <unistd.h>
 #include <vector>
@@ -26,6 +27,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
+    // A folder of the benchmark's own where the session has none (Qt and the compositors want
+    // one).
+    QTemporaryDir runtime;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     QApplication app(argc, argv);
     std::printf("# greifholm trial benchmark: %s (build/bench/greifholm_bench)\n", argv[0]);
 

@@ -18,10 +18,10 @@ RUN_PACKAGES=(
 # shellcheck disable=SC2034
 TEST_PACKAGES=(xvfb openbox xdotool x11-utils xauth desktop-file-utils appstream lintian
                dpkg-dev clang-format shellcheck)
-# What the benchmark (scripts/bench) needs besides the test tools: GNOME's compositor for the
-# composited measurement, and the session bus it is started with.
+# What the benchmark (scripts/bench) needs besides the test tools: the compositors of Debian's
+# desktops for the composited measurement (GNOME's, KDE's, Xfce's, picom), and a session bus.
 # shellcheck disable=SC2034
-BENCH_PACKAGES=(mutter dbus-bin)
+BENCH_PACKAGES=(mutter kwin-x11 xfwm4 picom dbus-daemon dbus-bin)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -29,7 +29,7 @@ as_root() {
     elif command -v sudo >/dev/null; then
         sudo "$@"
     else
-        echo "Bitte als root ausführen oder sudo installieren: $*" >&2
+        echo "Needs root for: $*. Run as root, or install sudo and be in the sudo group." >&2
         return 1
     fi
 }
@@ -43,18 +43,40 @@ install_missing() {
         fi
     done
     if [ "${#missing[@]}" -gt 0 ]; then
-        # The package manager's details go to a log; a line each says what happens.
+        # The package manager's details go to a log of this command's own, appended with a
+        # heading; the progress of downloading and installing is shown as it goes.
         mkdir -p "$BUILD_DIR"
-        local log="$BUILD_DIR/install.log"
+        local log
+        log="$BUILD_DIR/install-$(basename "$0").log"
         echo "== Installing ${missing[*]} and what they need (details: ${log#"$ROOT"/})"
-        if ! { as_root apt-get update -qq &&
+        echo "==== $(date -u '+%Y-%m-%d %H:%M:%S UTC'): ${missing[*]}" >>"$log"
+        if ! { as_root apt-get update -qq >>"$log" 2>&1 &&
                as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-                   --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+                   --no-install-recommends -o APT::Status-Fd=3 "${missing[@]}" \
+                   3>&1 >>"$log" 2>&1 | show_progress; }; then
             tail -n 30 "$log" >&2
-            echo "Die Installation der Pakete ist fehlgeschlagen; Einzelheiten: $log" >&2
+            echo "Installing the packages failed; details: $log" >&2
             return 1
         fi
     fi
+}
+
+# Turns apt's status lines (dlstatus:…:PERCENT:…, pmstatus:…:PERCENT:…) into one progress line
+# per tenth: downloading, then unpacking and setting up.
+show_progress() {
+    local kind _ percent shown=""
+    while IFS=: read -r kind _ percent _; do
+        case "$kind" in
+        dlstatus) kind="downloading" ;;
+        pmstatus) kind="installing" ;;
+        *) continue ;;
+        esac
+        percent=${percent%%.*}
+        if [ "$kind $((percent / 10))" != "$shown" ]; then
+            shown="$kind $((percent / 10))"
+            echo "   $kind: $percent %"
+        fi
+    done
 }
 
 configure() {

@@ -173,11 +173,15 @@ public:
     void markNextFrame() override { marks.push_back(m_keys.totalReads()); }
     std::optional<std::int64_t> markedFrameShownLateNs(std::int64_t,
                                                        std::chrono::milliseconds) override {
+        reportAskedInRealtime = reportAskedInRealtime || (inRealtime && *inRealtime);
         return shownLateNs;
     }
     void bypassCompositor(bool bypass) override { compositorBypassed = bypass; }
     std::optional<std::int64_t> shownLateNs;
     bool compositorBypassed = false;
+    // Where the scheduling is told, whether the report was waited for in the real-time class.
+    const bool* inRealtime = nullptr;
+    bool reportAskedInRealtime = false;
     std::vector<int> marks;
 
 private:
@@ -194,11 +198,13 @@ public:
     void prepare() override { ++prepares; }
     bool enterRealtime() override {
         calls.push_back({true, m_keys.totalReads(), m_sleeper.sleeps.size()});
+        inRealtime = grants;
         return grants;
     }
     std::chrono::nanoseconds longestRunWithoutBlocking() override { return longestRun; }
     void leaveRealtime() override {
         calls.push_back({false, m_keys.totalReads(), m_sleeper.sleeps.size()});
+        inRealtime = false;
     }
     struct Call {
         bool enter;
@@ -208,6 +214,7 @@ public:
     };
     std::vector<Call> calls;
     bool grants = true;
+    bool inRealtime = false;
     int prepares = 0;
     std::chrono::nanoseconds longestRun = std::chrono::milliseconds(10);
 
@@ -219,7 +226,11 @@ private:
 // All fakes in one place, wired into a Platform.
 struct FakePlatform {
     explicit FakePlatform(std::int64_t clockStartNs = 1'000'000'000'000)
-        : clock(clockStartNs) {}
+        : clock(clockStartNs) {
+        painter.inRealtime = &scheduling.inRealtime;
+    }
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
     FakeClock clock;
     ScriptedKeyState keys{clock};
     FakeSleeper sleeper{clock};

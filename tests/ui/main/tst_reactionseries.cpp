@@ -174,6 +174,7 @@ private slots:
         QCOMPARE(m_f->fakes.scheduling.calls,
                  (std::vector<Call>{{true, kBaseline, 0}, {false, kBaseline + frame, 0}}));
         QCOMPARE(m_f->fakes.scheduling.prepares, 1); // when the series started
+        QVERIFY(!m_f->fakes.painter.reportAskedInRealtime);
         // Both sticks are back at rest after the pause.
         DrawingSurface rest{3855, 9495, 1.0, Qt::white, Qt::black};
         DrawSticksAtRest(rest, rest);
