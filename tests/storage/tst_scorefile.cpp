@@ -235,12 +235,16 @@ private slots:
     // renamed away; held past the user's patience, the append fails, says which score was
     // not saved and leaves the file as it was.
     void appendWaitsForTheLock_data() {
+        QTest::addColumn<QString>("holderMode");
         QTest::addColumn<int>("patienceMs");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("released in time") << 10000 << kTemplate + QByteArray(" 338\r\n");
-        QTest::newRow("held too long") << 100 << QByteArray();
+        QTest::newRow("released in time") << "-x" << 10000 << kTemplate + QByteArray(" 338\r\n");
+        QTest::newRow("held shared, released in time")
+            << "-s" << 10000 << kTemplate + QByteArray(" 338\r\n");
+        QTest::newRow("held too long") << "-x" << 100 << QByteArray();
     }
     void appendWaitsForTheLock() {
+        QFETCH(QString, holderMode);
         QFETCH(int, patienceMs);
         QFETCH(QByteArray, expected);
         writeFile(m_f->scorePath, "");
@@ -249,8 +253,8 @@ private slots:
         writeFile(replacement, kTemplate);
         QProcess holder;
         holder.start(QStringLiteral("flock"),
-                     {QStringLiteral("-x"), ScoreFile::lockPathFor(m_f->scorePath),
-                      QStringLiteral("sh"), QStringLiteral("-c"),
+                     {holderMode, ScoreFile::lockPathFor(m_f->scorePath), QStringLiteral("sh"),
+                      QStringLiteral("-c"),
                       QStringLiteral("touch \"$0\"; sleep 0.5; cp \"$1\" \"$2.new\"; "
                                      "mv \"$2.new\" \"$2\""),
                       acquired, replacement, m_f->scorePath});
