@@ -58,5 +58,6 @@ std::optional<std::int64_t> FrameReports::delayNs(const Report& report,
     if (shownNs < m_drawnNs - 1000 || shownNs - m_drawnNs > kRefreshesToShow * refreshNs ||
         shownNs > notAfterNs + kReadAfterDrawing.count())
         return std::nullopt;
-    return std::clamp(shownNs, m_drawnNs, notAfterNs) - m_drawnNs;
+    // A key before the put would leave no valid range; the frame then counts as shown as drawn.
+    return std::clamp(shownNs, m_drawnNs, std::max(m_drawnNs, notAfterNs)) - m_drawnNs;
 }
