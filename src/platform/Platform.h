@@ -2,13 +2,13 @@
 
 #include "Clock.h"
 #include "ErrorReporter.h"
-#include "Files.h"
 #include "KeyState.h"
 #include "Random.h"
 #include "Scheduling.h"
 #include "Sleeper.h"
 #include "TimeOfDay.h"
 #include "WindowPainter.h"
+#include "platform/files/Files.h"
 
 // The services the windows get from the system. main() wires the real ones; tests hand in
 // fakes so that trials run deterministically.

@@ -1,9 +1,9 @@
 #include "ScoreFile.h"
 
 #include "app/NumberText.h"
-#include "platform/Files.h"
 #include "platform/RuntimeError.h"
-#include "platform/WindowsPaths.h"
+#include "platform/files/Files.h"
+#include "platform/files/WindowsPaths.h"
 
 #include <QByteArrayView>
 #include <QFileInfo>

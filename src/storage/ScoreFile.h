@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 #include <QByteArray>
 #include <QString>

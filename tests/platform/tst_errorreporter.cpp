@@ -1,5 +1,5 @@
 #include "platform/ErrorReporter.h"
-#include "platform/EventHalt.h"
+#include "platform/messages/EventHalt.h"
 #include "support/Fakes.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/WindowsPaths.h"
+#include "platform/files/WindowsPaths.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "Form2Layout.h"
 #include "Scoring.h"
 #include "app/Module1.h"
-#include "platform/WindowsPaths.h"
+#include "platform/files/WindowsPaths.h"
 #include "storage/ScoreFile.h"
 #include "ui/Layout.h"
 

@@ -1,5 +1,5 @@
-#include "platform/MessageBoxErrorReporter.h"
-#include "platform/MessageBoxLockWait.h"
+#include "platform/messages/MessageBoxErrorReporter.h"
+#include "platform/messages/MessageBoxLockWait.h"
 #include "support/ChildProcess.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "FileLock.h"
 
 #include "FileDescriptors.h"
-#include "RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <cerrno>
 #include <fcntl.h>

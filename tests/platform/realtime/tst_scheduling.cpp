@@ -1,5 +1,5 @@
-#include "platform/RealtimeKit.h"
-#include "platform/RealtimeScheduling.h"
+#include "platform/realtime/RealtimeKit.h"
+#include "platform/realtime/RealtimeScheduling.h"
 #include "support/ChildProcess.h"
 
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Files.h"
+#include "platform/files/Files.h"
 
 // Waits a few seconds quietly, as another instance copying the template on a slow disk holds
 // the lock that long; then tells the user in a box what the program is waiting for and

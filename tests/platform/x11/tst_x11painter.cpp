@@ -1,5 +1,5 @@
 #include "app/Module1.h"
-#include "platform/X11WindowPainter.h"
+#include "platform/x11/X11WindowPainter.h"
 #include "support/Fakes.h"
 #include "support/TestEnvironment.h"
 #include "ui/main/Form1.h"

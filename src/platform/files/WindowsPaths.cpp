@@ -1,6 +1,6 @@
 #include "WindowsPaths.h"
 
-#include "RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <QCoreApplication>
 #include <QDir>

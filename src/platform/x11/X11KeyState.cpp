@@ -1,6 +1,6 @@
 #include "X11KeyState.h"
 
-#include "RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

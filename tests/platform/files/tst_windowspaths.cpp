@@ -1,5 +1,5 @@
 #include "platform/RuntimeError.h"
-#include "platform/WindowsPaths.h"
+#include "platform/files/WindowsPaths.h"
 #include "storage/ScoreFile.h"
 
 #include <QTest>

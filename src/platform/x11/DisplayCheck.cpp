@@ -1,8 +1,8 @@
 #include "DisplayCheck.h"
 
-#include "GermanQtTexts.h"
-#include "MessageBoxErrorReporter.h"
 #include "X11KeyState.h"
+#include "platform/messages/GermanQtTexts.h"
+#include "platform/messages/MessageBoxErrorReporter.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ErrorReporter.h"
+#include "platform/ErrorReporter.h"
 
 // Shows the error in a message box, writes it to standard error and ends the program with
 // exit status 1.

@@ -1,4 +1,4 @@
-#include "platform/FrameReports.h"
+#include "platform/x11/FrameReports.h"
 
 #include <QTest>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Scheduling.h"
+#include "platform/Scheduling.h"
 
 #include <memory>
 #include <sched.h>

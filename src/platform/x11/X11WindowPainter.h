@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Clock.h"
 #include "FrameReports.h"
-#include "WindowPainter.h"
+#include "platform/Clock.h"
+#include "platform/WindowPainter.h"
 
 #include <QAbstractNativeEventFilter>
 

@@ -1,7 +1,7 @@
 #include "FileDescriptors.h"
 
-#include "RuntimeError.h"
 #include "SystemErrorText.h"
+#include "platform/RuntimeError.h"
 
 #include <QFile>
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "Files.h"
 
 #include "FileDescriptors.h"
-#include "RuntimeError.h"
+#include "platform/RuntimeError.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "platform/X11KeyState.h"
+#include "platform/x11/X11KeyState.h"
 #include "support/XdoTool.h"
 
 #include <QTest>
