@@ -1,5 +1,7 @@
 #include "Harness.h"
 
+#include "ui/results/Form2.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -9,6 +11,11 @@
 #include <sched.h>
 #include <thread>
 #include <unistd.h>
+
+WatchedScreen& watchedScreen() {
+    static WatchedScreen screen;
+    return screen;
+}
 
 double percentile(std::vector<double> values, double p) {
     if (values.empty())
@@ -107,6 +114,11 @@ BenchProgram::BenchProgram()
 void BenchProgram::closeWindow() {
     m_window->close();
     QCoreApplication::processEvents();
+}
+
+void BenchProgram::hideResults() {
+    if (QWidget* results = m_window->resultsWindow())
+        results->hide();
 }
 
 void BenchProgram::settle(int milliseconds) {

@@ -21,6 +21,14 @@
 #include <memory>
 #include <vector>
 
+// Where the participant sees the screen: the program's own X server (no display named), or
+// the server on which a nested compositor's window shows the program's screen at an offset.
+struct WatchedScreen {
+    QByteArray display;
+    QPoint offset;
+};
+WatchedScreen& watchedScreen();
+
 double percentile(std::vector<double> values, double p);
 void print(const char* name, double value, const char* unit);
 // Keeps the calling thread on one core (where the machine has it); -1 lets it run on all.
@@ -115,6 +123,9 @@ public:
     void closeWindow();
     // Hidden, given its frame counter as the program does before showing it, shown again.
     void synchroniseFrames();
+    // The results window of a finished series goes, as with "Zurück": a compositor may have
+    // placed it over the stick the participant watches.
+    void hideResults();
     // The event loop runs for a while, as between the program's trials.
     static void settle(int milliseconds);
     // Whether a series asks a compositor to stand aside, as the program's do; off to measure
@@ -149,4 +160,7 @@ void measureOnset(BenchProgram& program);
 void measureKeyLatency(BenchProgram& program);
 void measureBusyMachine(BenchProgram& program);
 void measureComposited(BenchProgram& program);
+// The program on the Xwayland of a nested GNOME on Wayland, as the child the composited
+// measurement starts for it.
+void measureNestedWayland(BenchProgram& program);
 void measureProgram();

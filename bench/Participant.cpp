@@ -34,6 +34,7 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watch
     std::vector<double> lateness;
     for (int fall = 0; fall < falls; ++fall) {
         if (fall % Module1::kTrialsPerSeries == 0) {
+            program.hideResults();
             series.startSeries(kSpeed);
             program.settle(2000);
         }

@@ -11,8 +11,9 @@
 #include <functional>
 #include <vector>
 
-// A second X client that watches one pixel column of the left stick box on the screen: a
-// pixel inside the resting stick and the first pixel row below the stick's rest position.
+// A second X client that watches one pixel column of the left stick box on the screen (the
+// watched screen's): a pixel inside the resting stick and the first pixel row below the
+// stick's rest position.
 class ScreenWatcher {
 public:
     struct Sample {
@@ -29,11 +30,12 @@ public:
         m_belowRest = surface.toDevice(c + 250.0f, kRestBottom).y() + 1;
         const qreal ratio = box.devicePixelRatioF();
         const QPoint origin = box.mapToGlobal(QPoint(0, 0)) * ratio;
-        m_x = origin.x() + inStick.x();
-        m_top = origin.y() + inStick.y();
+        const WatchedScreen& screen = watchedScreen();
+        m_x = screen.offset.x() + origin.x() + inStick.x();
+        m_top = screen.offset.y() + origin.y() + inStick.y();
         m_height = m_belowRest - inStick.y() + 1;
         m_belowRest -= inStick.y();
-        m_display = XOpenDisplay(nullptr);
+        m_display = XOpenDisplay(screen.display.isEmpty() ? nullptr : screen.display.constData());
     }
     ~ScreenWatcher() { XCloseDisplay(m_display); }
 

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 #include <vector>
 
@@ -35,6 +36,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::printf("# greifholm trial benchmark: %s (build/bench/greifholm_bench)\n", argv[0]);
 
+    if (argc == 5 && QByteArray(argv[1]) == "--nested-wayland-child") {
+        watchedScreen() = {argv[2], QPoint(atoi(argv[3]), atoi(argv[4]))};
+        BenchProgram program;
+        measureNestedWayland(program);
+        return 0;
+    }
     BenchProgram program;
     measureMachineStalls(program.clock);
     if (argc > 1 && QByteArray(argv[1]) == "--busy") {
