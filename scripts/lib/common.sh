@@ -44,16 +44,18 @@ install_missing() {
     done
     if [ "${#missing[@]}" -gt 0 ]; then
         # The package manager's details go to a log of this command's own, appended with a
-        # heading; the progress of downloading and installing is shown as it goes.
+        # heading; the progress of downloading and installing is shown as it goes. apt writes
+        # its status lines to its standard output, as sudo passes on no other descriptor.
         mkdir -p "$BUILD_DIR"
         local log
         log="$BUILD_DIR/install-$(basename "$0").log"
         echo "== Installing ${missing[*]} and what they need (details: ${log#"$ROOT"/})"
         echo "==== $(date -u '+%Y-%m-%d %H:%M:%S UTC'): ${missing[*]}" >>"$log"
+        # shellcheck disable=SC2094 # both append to the log, neither reads it
         if ! { as_root apt-get update -qq >>"$log" 2>&1 &&
                as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-                   --no-install-recommends -o APT::Status-Fd=3 "${missing[@]}" \
-                   3>&1 >>"$log" 2>&1 | show_progress; }; then
+                   --no-install-recommends -o APT::Status-Fd=1 "${missing[@]}" 2>>"$log" |
+                   tee -a "$log" | show_progress; }; then
             tail -n 30 "$log" >&2
             echo "Installing the packages failed; details: $log" >&2
             return 1

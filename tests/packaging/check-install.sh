@@ -36,8 +36,19 @@ check() {
         fail "desktop-file-validate rejects the menu entry"
     grep -qx "Path=$out/prefix/share/greifholm" "$out/prefix/share/applications/$app_id.desktop" ||
         fail "the menu entry does not start the program in the template's folder"
-    appstreamcli validate --pedantic --no-net "$out/prefix/share/metainfo/$app_id.metainfo.xml" ||
-        fail "appstreamcli rejects the metainfo"
+    # AppStream 1.0 warns of a missing homepage, which the default build leaves out by design
+    # (0.16 does not know that warning): alone it does not fail that build, and lintian, which
+    # runs the same validation, is then told so; anything else the validator says fails.
+    local verdict lintian_options=()
+    if ! verdict=$(appstreamcli validate --pedantic --no-net \
+                   "$out/prefix/share/metainfo/$app_id.metainfo.xml"); then
+        echo "$verdict"
+        if [ "$2" != default ] || ! grep -q '^W: .*url-homepage-missing' <<<"$verdict" ||
+            grep -E '^[EW]: ' <<<"$verdict" | grep -qv url-homepage-missing; then
+            fail "appstreamcli rejects the metainfo"
+        fi
+        lintian_options=(--suppress-tags appstream-metadata-validation-failed)
+    fi
 
     (cd "$build" && cpack -G DEB -B "$out/package" >/dev/null) || fail "cpack -G DEB failed"
     deb=$(ls "$out"/package/*.deb)
@@ -56,7 +67,8 @@ check() {
         fail "the packaged menu entry does not start the program in /usr/share/greifholm"
     grep -qx "Exec=/usr/games/greifholm" "$entry" || fail "the packaged menu entry does not run /usr/games/greifholm"
     # Errors and warnings fail; the pedantic and informational tags are printed for the reader.
-    lintian --pedantic -I --fail-on error,warning "$deb" || fail "lintian rejects the package"
+    lintian --pedantic -I --fail-on error,warning "${lintian_options[@]}" "$deb" ||
+        fail "lintian rejects the package"
 }
 
 # names DIR TEXT: whether any file below DIR holds TEXT (a regular expression).

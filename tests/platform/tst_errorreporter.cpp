@@ -66,8 +66,8 @@ private slots:
 
         EventHalt::install({&window});
         const int ticksAtHalt = ticks;
-        QMetaObject::invokeMethod(
-            &window, [&] { ++calls; }, Qt::QueuedConnection);
+        const auto call = [&] { ++calls; };
+        QMetaObject::invokeMethod(&window, call, Qt::QueuedConnection);
         messageBox.start(0);
         QTRY_VERIFY(boxTicks > 10);
         QCOMPARE(ticks, ticksAtHalt);

@@ -454,7 +454,7 @@ private slots:
         for (const QString& name : lookAlikes)
             QVERIFY2(QFileInfo::exists(folder + QLatin1Char('/') + name), qPrintable(name));
         if (scoreFile.isNull()) {
-            struct stat info {};
+            struct stat info = {};
             QCOMPARE(::stat(QFile::encodeName(m_f->scorePath).constData(), &info), 0);
             QCOMPARE(info.st_mode & 0777, mode_t(0644));
         }

@@ -81,7 +81,7 @@ void removeLeftovers(const QString& path) {
     for (const QString& name : folder.entryList()) {
         if (!isTemporaryName(name, prefix))
             continue;
-        struct stat info {};
+        struct stat info = {};
         const QByteArray leftover = native(folder.filePath(name));
         if (::lstat(leftover.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
             info.st_uid == ::geteuid())

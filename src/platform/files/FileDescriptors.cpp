@@ -47,7 +47,7 @@ void syncAndClose(Descriptor& fd, const QString& path) {
 }
 
 void requireRegular(int fd, const QString& path) {
-    struct stat info {};
+    struct stat info = {};
     if (::fstat(fd, &info) != 0)
         fail(QStringLiteral("Die Datei konnte nicht untersucht werden"), path, errno);
     if (!S_ISREG(info.st_mode))

@@ -17,7 +17,7 @@ namespace {
 int openLockFile(const QString& path) {
     const QByteArray name = native(path);
     for (;;) {
-        struct stat info {};
+        struct stat info = {};
         if (::lstat(name.constData(), &info) == 0) {
             if (S_ISLNK(info.st_mode))
                 failNotRegular(path, QStringLiteral("Die Sperrdatei ist ein symbolischer Verweis"));

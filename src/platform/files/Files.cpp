@@ -21,7 +21,7 @@ namespace {
 // regular file was opened. What is plainly no regular file is refused before it is opened:
 // opening a device can have effects of its own. -1 with errno set when the open fails.
 int openRegular(const QString& path, int flags) {
-    struct stat info {};
+    struct stat info = {};
     if (::stat(native(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
         failNotRegular(path);
     const int fd = ::open(native(path).constData(), flags | O_NONBLOCK | O_CLOEXEC);
@@ -37,7 +37,7 @@ int openRegular(const QString& path, int flags) {
 }
 
 qint64 sizeOf(int fd, const QString& path) {
-    struct stat info {};
+    struct stat info = {};
     if (::fstat(fd, &info) != 0)
         fail(QStringLiteral("Die Dateilänge konnte nicht bestimmt werden"), path, errno);
     return qint64(info.st_size);
@@ -46,7 +46,7 @@ qint64 sizeOf(int fd, const QString& path) {
 // A symlink whose target is missing is refused rather than followed: creating the file
 // would put it at the link's target, wherever that points.
 void refuseDanglingLink(const QString& path) {
-    struct stat info {};
+    struct stat info = {};
     if (::lstat(native(path).constData(), &info) == 0 && S_ISLNK(info.st_mode))
         failNotRegular(path, QStringLiteral("Der Verweis zeigt auf keine vorhandene Datei"));
 }

@@ -53,7 +53,7 @@ void handleRealtimeLimit() {
     static bool installed = false;
     if (installed)
         return;
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = leaveRealtimeOnLimit;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
