@@ -196,7 +196,7 @@ bool measureNestedWaylandDesktop(Display* host) {
 // which holds what the compositor composed when it composed it, and presses at once or 150 ms
 // after the sight, as a person would; 20 falls each at speed 1000. Run under with-xvfb.sh,
 // whose openbox (WM_PID) gives way to the window managers that replace it.
-void measureComposited(BenchProgram& program) {
+void measureComposited(BenchProgram& program, const QStringList& only) {
     pinToCore(-1);
     qputenv("LIBGL_ALWAYS_SOFTWARE", "1");
     // One session bus for the compositors that want one, and for asking KWin.
@@ -224,13 +224,18 @@ void measureComposited(BenchProgram& program) {
     };
     Display* display = XOpenDisplay(nullptr);
     std::vector<Row> rows;
+    const auto wanted = [&](const char* name) {
+        return only.isEmpty() || only.contains(QLatin1String(name));
+    };
     // Beside the plain X server's window manager, whose window it is.
-    const bool wayland = measureNestedWaylandDesktop(display);
-    if (!wayland)
+    const bool wayland = wanted("mutter_wayland") && measureNestedWaylandDesktop(display);
+    if (!wayland && wanted("mutter_wayland"))
         std::printf("# GNOME on Wayland (mutter --wayland --nested): did not start here\n");
     std::unique_ptr<QProcess> running;
     std::string runningCommand;
     for (const Desktop& desktop : desktops) {
+        if (!wanted(desktop.name))
+            continue;
         const std::string command = desktop.command.join(QLatin1Char(' ')).toStdString();
         if (running && command != runningCommand) {
             stop(*running, display);

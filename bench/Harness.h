@@ -159,7 +159,7 @@ void measureFalls(BenchProgram& program);
 void measureOnset(BenchProgram& program);
 void measureKeyLatency(BenchProgram& program);
 void measureBusyMachine(BenchProgram& program);
-void measureComposited(BenchProgram& program);
+void measureComposited(BenchProgram& program, const QStringList& only);
 // The program on the Xwayland of a nested GNOME on Wayland, as the child the composited
 // measurement starts for it.
 void measureNestedWayland(BenchProgram& program);

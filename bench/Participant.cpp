@@ -76,6 +76,9 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watch
             const std::int64_t shownLateNs = series.lastFall().shownLateNs;
             reported += shownLateNs > 0 ? 1 : 0;
             corrected.push_back(double(keys.reads.back() - shownLateNs - onset) / 1e6);
+            if (qEnvironmentVariableIsSet("BENCH_DEBUG"))
+                std::printf("# fall %d: recorded %.2f ms beyond the onset, shown late %.2f ms\n",
+                            fall + 1, recorded.back(), double(shownLateNs) / 1e6);
         }
         const std::vector<double> frames = keys.frameLatenessUs();
         lateness.insert(lateness.end(), frames.begin(), frames.end());

@@ -6,7 +6,9 @@
 //
 // Prints one figure per line: name value unit. Options: --falls stops after the fall and
 // screen figures, --busy measures only the quiet and busy machine's added latency,
-// --composited what a participant is recorded on the plain X server and under mutter; with
+// --composited [DESKTOP...] what a participant is recorded on the plain X server and under each
+// desktop's compositor (all, or those named: plain, picom, xfwm4, kwin_x11_no_hint, kwin_x11,
+// mutter_x11, mutter_wayland); with
 // BENCH_DEBUG set it also prints (as # lines) how frame lateness is spread. Each measurement lives
 // in a file of its own; Harness.h holds what they share.
 #include "Harness.h"
@@ -49,7 +51,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc > 1 && QByteArray(argv[1]) == "--composited") {
-        measureComposited(program);
+        QStringList desktops;
+        for (int i = 2; i < argc; ++i)
+            desktops << QString::fromLocal8Bit(argv[i]);
+        measureComposited(program, desktops);
         return 0;
     }
     measureFrameCost(program);

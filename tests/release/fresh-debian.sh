@@ -117,7 +117,8 @@ git -C "$source_dir" bundle create "$root/tmp/greifholm.bundle" HEAD 2>/dev/null
 say "as $user (umask 002): git clone, then $command"
 kilobytes_before=$(du -sxk "$root" | cut -f1)
 status=0
-in_root su --login "$user" --command "umask 002 && git clone -q /tmp/greifholm.bundle greifholm &&
+in_root su --login "$user" --command "umask 002 &&
+    git -c init.defaultBranch=main -c advice.detachedHead=false clone -q /tmp/greifholm.bundle greifholm &&
     cd greifholm && $command" 2>&1 | stamp || status=$?
 say "the system grew by $(( ($(du -sxk "$root" | cut -f1) - kilobytes_before) / 1024 )) MB; exit $status"
 exit "$status"
