@@ -258,11 +258,9 @@ void measureComposited(BenchProgram& program, const QStringList& only) {
                 continue;
             }
             runningCommand = command;
-            BenchProgram::settle(1000); // the window is managed anew
-            // The program gives its window to the painter before showing it; here the window
-            // is shown again for that.
-            program.synchroniseFrames();
-            BenchProgram::settle(1000);
+            // The window is managed anew; the program looks at the desktop anew as each series
+            // starts, and so uses a compositor that took over since it started.
+            BenchProgram::settle(2000);
         }
         rows.push_back(measure(program, desktop, display));
     }

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <X11/Xlib.h>
 #include <algorithm>
 #include <cstdio>
 #include <pthread.h>
@@ -129,33 +128,4 @@ void BenchProgram::settle(int milliseconds) {
         QCoreApplication::processEvents();
         usleep(10'000);
     }
-}
-
-void BenchProgram::synchroniseFrames() {
-    m_window->hide();
-    QCoreApplication::processEvents();
-    // The window manager deletes a withdrawn window's _NET_WM_STATE; shown again before it
-    // has done so, the window would lose the maximised state Qt writes for the new map (mutter
-    // 48 is slow enough for that). It has done so once WM_STATE is gone.
-    Display* display = XOpenDisplay(nullptr);
-    const Atom wmState = XInternAtom(display, "WM_STATE", False);
-    for (int i = 0; i < 200; ++i) {
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long after = 0;
-        unsigned char* data = nullptr;
-        XGetWindowProperty(display, m_window->winId(), wmState, 0, 2, False, wmState, &type,
-                           &format, &count, &after, &data);
-        const bool withdrawn = !data || count == 0 || reinterpret_cast<long*>(data)[0] == 0;
-        if (data)
-            XFree(data);
-        if (withdrawn)
-            break;
-        settle(10);
-    }
-    XCloseDisplay(display);
-    m_painter.synchroniseFrames(m_window->winId());
-    m_window->showMaximized();
-    QCoreApplication::processEvents();
 }

@@ -121,8 +121,6 @@ public:
     QWidget& leftBox() { return *m_window->findChild<QWidget*>(QStringLiteral("Picture2")); }
     // The benchmark's own window goes before the real program's are looked for.
     void closeWindow();
-    // Hidden, given its frame counter as the program does before showing it, shown again.
-    void synchroniseFrames();
     // The results window of a finished series goes, as with "Zurück": a compositor may have
     // placed it over the stick the participant watches.
     void hideResults();

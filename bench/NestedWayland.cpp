@@ -84,8 +84,6 @@ void printParticipant(const std::string& prefix, const ParticipantFigures& f) {
 // mutter's reports, which end where mutter drew, short of the host window).
 void measureNestedWayland(BenchProgram& program) {
     printSpread("mutter_wayland_plain_window_lag_ms", plainWindowLagMs(program.clock, 15));
-    program.synchroniseFrames();
-    BenchProgram::settle(1000);
     printParticipant("mutter_wayland_at_once_", participantFalls(program, 20, false));
     printParticipant("mutter_wayland_after_150ms_", participantFalls(program, 20, false, 150));
     printSpread("mutter_wayland_plain_window_lag_after_ms", plainWindowLagMs(program.clock, 15));

@@ -185,8 +185,10 @@ bool X11WindowPainter::serverTimeIsMonotonic() {
 }
 
 void X11WindowPainter::bypassCompositor(bool bypass) {
+    if (bypass)
+        followDesktop();
     // Where the compositor reports its frames, the trial is timed from what it showed.
-    if (!m_mainWindow || m_syncWindow || bypass == m_bypassing || !openConnection())
+    if (!m_mainWindow || (bypass && m_syncWindow) || bypass == m_bypassing || !openConnection())
         return;
     const Atom atom = XInternAtom(m_display, "_NET_WM_BYPASS_COMPOSITOR", False);
     if (bypass) {
@@ -202,8 +204,21 @@ void X11WindowPainter::bypassCompositor(bool bypass) {
 
 void X11WindowPainter::synchroniseFrames(unsigned long window) {
     m_mainWindow = window;
-    if (!openConnection() || !windowManagerSupports(m_display, "_NET_WM_FRAME_DRAWN"))
+    followDesktop();
+}
+
+void X11WindowPainter::followDesktop() {
+    if (!m_mainWindow || !openConnection())
         return;
+    const bool reports = windowManagerSupports(m_display, "_NET_WM_FRAME_DRAWN");
+    if (reports && !m_syncWindow)
+        startFraming();
+    else if (!reports && m_syncWindow)
+        stopFraming();
+}
+
+void X11WindowPainter::startFraming() {
+    const Window window = m_mainWindow;
     int eventBase = 0;
     int errorBase = 0;
     int major = 0;
@@ -226,11 +241,11 @@ void X11WindowPainter::synchroniseFrames(unsigned long window) {
             XFree(data);
         return;
     }
-    const unsigned long basic = reinterpret_cast<unsigned long*>(data)[0];
+    m_basicCounter = reinterpret_cast<unsigned long*>(data)[0];
     XFree(data);
     m_counterValue = 0;
     m_counter = XSyncCreateCounter(m_display, syncValue(m_counterValue));
-    const unsigned long both[2] = {basic, m_counter};
+    const unsigned long both[2] = {m_basicCounter, m_counter};
     XChangeProperty(m_display, window, counters, XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(both), 2);
     XSync(m_display, False);
@@ -240,6 +255,18 @@ void X11WindowPainter::synchroniseFrames(unsigned long window) {
     m_atomFrameTimings = XInternAtom(m_display, "_NET_WM_FRAME_TIMINGS", False);
     m_syncWindow = window;
     QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+void X11WindowPainter::stopFraming() {
+    QCoreApplication::instance()->removeNativeEventFilter(this);
+    const Atom counters = XInternAtom(m_display, "_NET_WM_SYNC_REQUEST_COUNTER", False);
+    XChangeProperty(m_display, m_syncWindow, counters, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&m_basicCounter), 1);
+    XSyncDestroyCounter(m_display, m_counter);
+    XFlush(m_display);
+    m_counter = 0;
+    m_syncWindow = 0;
+    m_reports.startFall();
 }
 
 bool X11WindowPainter::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {

@@ -37,7 +37,8 @@ public:
                                                        std::chrono::milliseconds wait) override;
     // Sets _NET_WM_BYPASS_COMPOSITOR (freedesktop.org's window manager hints) on the main window
     // while a series runs, where its frames are not synchronised with the compositor: KWin then
-    // stops compositing. Removed again afterwards.
+    // stops compositing. Removed again afterwards. As a series starts, the desktop is looked at
+    // anew (followDesktop).
     void bypassCompositor(bool bypass) override;
 
     // Takes the main window (created by Qt, not yet shown). Gives it its extended frame counter,
@@ -45,6 +46,10 @@ public:
     // extension, and the server's time is the monotonic clock's (as on Linux), so that the
     // reports' times compare with the program's clock. Elsewhere nothing changes.
     void synchroniseFrames(unsigned long window);
+    // A compositor may start, stop or be replaced while the program runs: the extended counter
+    // is given to the main window where the window manager now reports frames, and taken back
+    // where it no longer does.
+    void followDesktop();
 
     // Whether the window manager lists the atom in the root window's _NET_SUPPORTED, as a
     // compositor that reports its frames does for _NET_WM_FRAME_DRAWN.
@@ -52,6 +57,8 @@ public:
 
 private:
     bool openConnection();
+    void startFraming();
+    void stopFraming();
     bool serverTimeIsMonotonic();
     void setCounter(std::uint64_t value);
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
@@ -68,6 +75,7 @@ private:
 
     // The extended frame counter and what it is for.
     unsigned long m_syncWindow = 0;
+    unsigned long m_basicCounter = 0; // Qt's
     unsigned long m_counter = 0;
     std::uint64_t m_counterValue = 0;
     unsigned long m_atomProtocols = 0;
