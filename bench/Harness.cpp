@@ -104,6 +104,8 @@ BenchProgram::BenchProgram()
     // Every tenth fall ends a series, whose score goes to a file of the benchmark's own.
     QDir().mkpath(m_dir.path() + QStringLiteral("/greifholm/c/Programme"));
     m_window = std::make_unique<Form1>(m_module, platform, m_paths);
+    // As the program does: the painter takes the window before it is shown.
+    m_painter.synchroniseFrames(m_window->winId());
     m_window->showMaximized();
     for (int i = 0; i < 20; ++i) {
         QCoreApplication::processEvents();
