@@ -10,13 +10,14 @@ RUN_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libqt6test6 libgl-dev
     libx11-dev libxext-dev libxi-dev libxtst-dev libxcb1-dev libdbus-1-dev
+    libwayland-dev wayland-protocols qt6-base-private-dev qt6-wayland
     fonts-liberation qt6-translations-l10n libqt6svg6 librsvg2-bin
 )
 # What the tests need besides: a private X server, a window manager, XTEST input, window
-# inspection, the tools that check the menu entry, the metainfo and the Debian package, and
-# the checks of the sources' format and the scripts.
+# inspection, a Wayland compositor to nest in it, the tools that check the menu entry, the
+# metainfo and the Debian package, and the checks of the sources' format and the scripts.
 # shellcheck disable=SC2034
-TEST_PACKAGES=(xvfb openbox xdotool x11-utils xauth desktop-file-utils appstream lintian
+TEST_PACKAGES=(xvfb openbox xdotool x11-utils xauth weston desktop-file-utils appstream lintian
                dpkg-dev clang-format shellcheck)
 # What the benchmark (scripts/bench) needs besides the test tools: the compositors of Debian's
 # desktops for the composited measurement (GNOME's, KDE's, Xfce's, picom), and a session bus.

@@ -11,6 +11,10 @@
 #include "platform/messages/MessageBoxErrorReporter.h"
 #include "platform/messages/MessageBoxLockWait.h"
 #include "platform/realtime/RealtimeScheduling.h"
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandKeyState.h"
+#include "platform/wayland/WaylandSession.h"
+#include "platform/wayland/WaylandWindowPainter.h"
 #include "platform/x11/DisplayCheck.h"
 #include "platform/x11/X11ConnectionLoss.h"
 #include "platform/x11/X11KeyState.h"
@@ -21,6 +25,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QTranslator>
+#include <memory>
 #include <optional>
 
 int runGreifholm(int /*argc*/, char** argv) {
@@ -31,7 +36,13 @@ int runGreifholm(int /*argc*/, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
 
-    requireX11Display(qtArgc, qtArgv);
+    // On a Wayland session whose compositor tells when each frame reached the screen, a native
+    // Wayland client; elsewhere an X11 client, on X11 or Xwayland.
+    const bool wayland = runsNativelyOnWayland(probeWaylandSession(), qtWaylandInstalled());
+    if (wayland)
+        qputenv("QT_QPA_PLATFORM", "wayland");
+    else
+        requireX11Display(qtArgc, qtArgv);
 
     QApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("greifholm"));
@@ -45,26 +56,38 @@ int runGreifholm(int /*argc*/, char** argv) {
     MessageBoxErrorReporter errors;
     MessageBoxLockWait lockWait;
 
-    std::optional<X11KeyState> keys;
-    guarded(errors, [&] { keys.emplace(); });
+    SteadyClock clock;
+    // The key state and the painter of the window system the program runs on.
+    std::optional<WaylandConnection> waylandConnection;
+    std::unique_ptr<KeyState> keys;
+    std::unique_ptr<WindowPainter> painter;
+    X11WindowPainter* x11Painter = nullptr;
+    if (wayland) {
+        waylandConnection.emplace();
+        keys = std::make_unique<WaylandKeyState>(*waylandConnection);
+        painter = std::make_unique<WaylandWindowPainter>(*waylandConnection, clock);
+    } else {
+        guarded(errors, [&] { keys = std::make_unique<X11KeyState>(); });
+        painter = std::make_unique<X11WindowPainter>(clock);
+        x11Painter = static_cast<X11WindowPainter*>(painter.get());
+    }
     std::optional<WindowsPaths> paths;
     guarded(errors, [&] { paths.emplace(WindowsPaths::fromEnvironment()); });
-    SteadyClock clock;
     ThreadSleeper sleeper;
     MersenneRandom random;
     SystemTimeOfDay timeOfDay;
-    X11WindowPainter painter(clock);
     RealtimeScheduling scheduling;
-    const Platform platform{clock,  *keys,    sleeper, random,    timeOfDay,
-                            errors, lockWait, painter, scheduling};
+    const Platform platform{clock,  *keys,    sleeper,  random,    timeOfDay,
+                            errors, lockWait, *painter, scheduling};
     Module1 module;
 
     Form1 mainWindow(module, platform, *paths);
     // A failing score file ends the program before the main window shows.
     guarded(errors, [&] { mainWindow.load(); });
-    // The window exists now, not yet shown: a compositor reads its frame counters when it
+    // The window exists now, not yet shown: an X11 compositor reads its frame counters when it
     // takes the window over.
-    painter.synchroniseFrames(mainWindow.winId());
+    if (x11Painter)
+        x11Painter->synchroniseFrames(mainWindow.winId());
     mainWindow.showMaximized();
     return app.exec();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QtGlobal>
+#include <cstdint>
+#include <optional>
 
 // Virtual-key codes of the two arrow keys the trials poll.
 inline constexpr int kVkLeft = 0x25;
@@ -17,4 +19,8 @@ class KeyState {
 public:
     virtual ~KeyState() = default;
     virtual qint16 asyncKeyState(int virtualKey) = 0;
+    // When the key's state last changed by the time stamp of the input device's own event, in
+    // nanoseconds of the monotonic clock; nothing where the window system gives no such time
+    // (the state is then as new as the query).
+    virtual std::optional<std::int64_t> lastChangeNs(int /*virtualKey*/) { return std::nullopt; }
 };

@@ -61,6 +61,8 @@ public:
     }
     const std::vector<std::int64_t>& readTimes(int virtualKey) { return m_reads[virtualKey]; }
     void forget() { m_reads.clear(); }
+    std::optional<std::int64_t> lastChangeNs(int) override { return changedAtNs; }
+    std::optional<std::int64_t> changedAtNs; // the key event's own time, where it has one
 
 private:
     FakeClock& m_clock;

@@ -3,10 +3,9 @@
 #include "X11KeyState.h"
 #include "platform/messages/GermanQtTexts.h"
 #include "platform/messages/MessageBoxErrorReporter.h"
+#include "platform/wayland/WaylandSession.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QLibraryInfo>
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
@@ -43,9 +42,7 @@ const char* platformForMessage() {
         return "xcb";
     if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return nullptr;
-    const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
-                         QStringLiteral("/platforms"));
-    return platforms.entryList({QStringLiteral("libqwayland*")}).isEmpty() ? nullptr : "wayland";
+    return qtWaylandInstalled() ? "wayland" : nullptr;
 }
 
 } // namespace

@@ -51,13 +51,20 @@ std::optional<std::int64_t> FrameReports::markedFrameDelayNs(std::int64_t notAft
 
 std::optional<std::int64_t> FrameReports::delayNs(const Report& report,
                                                   std::int64_t notAfterNs) const {
-    const std::int64_t shownNs = (report.drawnUs + report.offsetUs) * 1000;
-    const std::int64_t refreshNs =
-        (report.refreshUs > 0 ? std::int64_t(report.refreshUs) : kDefaultRefresh.count()) * 1000;
-    // The compositor's time has microseconds, the program's nanoseconds.
-    if (shownNs < m_drawnNs - 1000 || shownNs - m_drawnNs > kRefreshesToShow * refreshNs ||
+    return plausibleDelayNs(m_drawnNs, (report.drawnUs + report.offsetUs) * 1000,
+                            std::int64_t(report.refreshUs) * 1000, notAfterNs);
+}
+
+std::optional<std::int64_t> FrameReports::plausibleDelayNs(std::int64_t drawnNs,
+                                                           std::int64_t shownNs,
+                                                           std::int64_t refreshNs,
+                                                           std::int64_t notAfterNs) {
+    if (refreshNs <= 0)
+        refreshNs = std::chrono::nanoseconds(kDefaultRefresh).count();
+    // A compositor's time may have microseconds only, the program's nanoseconds.
+    if (shownNs < drawnNs - 1000 || shownNs - drawnNs > kRefreshesToShow * refreshNs ||
         shownNs > notAfterNs + kReadAfterDrawing.count())
         return std::nullopt;
     // A key before the put would leave no valid range; the frame then counts as shown as drawn.
-    return std::clamp(shownNs, m_drawnNs, std::max(m_drawnNs, notAfterNs)) - m_drawnNs;
+    return std::clamp(shownNs, drawnNs, std::max(drawnNs, notAfterNs)) - drawnNs;
 }

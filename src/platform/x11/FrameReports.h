@@ -37,6 +37,14 @@ public:
     void frameTimings(std::uint64_t counter, std::int32_t presentationOffsetUs,
                       std::uint32_t refreshIntervalUs);
 
+    // How much later than drawn (put on the window at `drawnNs`) a frame was shown at `shownNs`
+    // by a compositor whose screen refreshes every `refreshNs` (0: not known, 60 Hz taken), where
+    // that is plausible: not shown before it was drawn, nor longer after it than a compositor
+    // takes, nor after `notAfterNs` (the key that ended the fall; up to kReadAfterDrawing after
+    // it counts as shown at the key). Any window system's reports are judged by these rules.
+    static std::optional<std::int64_t> plausibleDelayNs(std::int64_t drawnNs, std::int64_t shownNs,
+                                                        std::int64_t refreshNs,
+                                                        std::int64_t notAfterNs);
     // Whether a frame of the fall was put and no plausible report of it is complete yet (drawn,
     // and its timings too); `notAfterNs` as below.
     bool awaitsReports(std::int64_t notAfterNs) const;

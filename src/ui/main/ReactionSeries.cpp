@@ -70,7 +70,7 @@ void ReactionSeries::DropStick(StickSide side) {
     m_lastFall = runFall(side, baseline);
     const Fall& fall = m_lastFall;
     // The wait for the compositor's report after the key is part of the pause.
-    const std::int64_t reportWaitMs = (m_platform.clock.nowNs() - fall.endNs) / 1'000'000;
+    const std::int64_t reportWaitMs = (m_platform.clock.nowNs() - fall.polledNs) / 1'000'000;
 
     qint16& slot = m_module.trialTime(m_trialCount);
     slot = Int16::fromWide(fall.endNs / 1'000'000 - (fall.startNs + fall.shownLateNs) / 1'000'000,
@@ -119,11 +119,13 @@ ReactionSeries::Fall ReactionSeries::runFrames(StickSide side, qint16 baseline) 
     m_platform.painter.startFall();
     fall.startNs = clock.nowNs();
     std::int64_t lastSleepNs = fall.startNs;
+    bool keyChanged = false;
     for (;;) {
         waitForFrame(fall.startNs + (t - 1) * kFramePeriod.count(), longestRunNs, lastSleepNs);
 
         const qint16 s = keys.asyncKeyState(key);
-        if (s != baseline || bottom > H)
+        keyChanged = s != baseline;
+        if (keyChanged || bottom > H)
             break;
         DrawDropFrame(surface, bottom);
         // The frame whose showing the user can first see as a move: the stick's lower end in
@@ -139,7 +141,12 @@ ReactionSeries::Fall ReactionSeries::runFrames(StickSide side, qint16 baseline) 
         ++t;
         bottom += m_dropIncrement;
     }
-    fall.endNs = clock.nowNs();
+    fall.polledNs = fall.endNs = clock.nowNs();
+    // Where the key's own event says when it came (a Wayland compositor passes a key on only
+    // when it gets to it), the fall ends then; a time outside the fall is no time.
+    const std::optional<std::int64_t> keyNs = keyChanged ? keys.lastChangeNs(key) : std::nullopt;
+    if (keyNs && *keyNs >= fall.startNs && *keyNs < fall.endNs)
+        fall.endNs = *keyNs;
     return fall;
 }
 

@@ -32,8 +32,11 @@ public:
 
     // What a trial's time is taken from: readings of the monotonic clock.
     struct Fall {
-        std::int64_t startNs = 0; // just before the first poll and frame
-        std::int64_t endNs = 0;   // right after the poll that ended the fall
+        std::int64_t startNs = 0;  // just before the first poll and frame
+        std::int64_t polledNs = 0; // right after the poll that ended the fall
+        // The fall's end: when the poll saw the key, or, where the key's own event has a time,
+        // then.
+        std::int64_t endNs = 0;
         // How much later than drawn a compositor showed the fall's first frame, by its report
         // (0 without one): the user could not see the fall begin before then.
         std::int64_t shownLateNs = 0;

@@ -96,12 +96,16 @@ private:
     };
     std::optional<Fixture> m_f;
 
-    // Presses the key at the poll of the given frame and lets `delayMs` pass at that moment.
-    void pressAtFrame(int vk, int frame, std::int64_t delayMs) {
-        m_f->fakes.keys.setScript([this, vk, frame, delayMs](int key, int read) -> qint16 {
+    // Presses the key at the poll of the given frame and lets `delayMs` pass at that moment;
+    // the key's own event, where it has a time, came `eventLeadNs` before that poll.
+    void pressAtFrame(int vk, int frame, std::int64_t delayMs,
+                      std::optional<std::int64_t> eventLeadNs = std::nullopt) {
+        m_f->fakes.keys.setScript([=, this](int key, int read) -> qint16 {
             if (key != vk || read != kBaseline + frame - 1)
                 return 0;
             m_f->fakes.clock.advance(delayMs * kMs);
+            if (eventLeadNs)
+                m_f->fakes.keys.changedAtNs = m_f->fakes.clock.nowNs() - *eventLeadNs;
             return kKeyDown | kPressedSinceLastQuery;
         });
     }
@@ -120,7 +124,8 @@ private slots:
     // is the difference of two whole-millisecond clock readings, as the clock gives them. The
     // fall runs in a real-time class from its first frame to its last poll, where the system
     // grants one; a refusal changes nothing. Where a compositor reports that it showed the
-    // fall's first frame later than drawn, the fall is timed from then.
+    // fall's first frame later than drawn, the fall is timed from then; where the key's own
+    // event has a time within the fall, it ends then.
     void matchingKeyEndsTrial_data() {
         QTest::addColumn<int>("side");
         QTest::addColumn<int>("frame");
@@ -128,23 +133,33 @@ private slots:
         QTest::addColumn<std::int64_t>("startOffsetNs"); // the clock's start past a whole ms
         QTest::addColumn<bool>("realtimeGranted");
         QTest::addColumn<std::optional<std::int64_t>>("shownLateNs");
+        QTest::addColumn<std::optional<std::int64_t>>("eventLeadNs");
         QTest::addColumn<int>("expected");
         const std::optional<std::int64_t> noReport;
         QTest::newRow("right at first frame")
-            << int(StickSide::Right) << 1 << 245 << std::int64_t(0) << true << noReport << 245;
-        QTest::newRow("left at frame 500")
-            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << true << noReport << 229;
+            << int(StickSide::Right) << 1 << 245 << std::int64_t(0) << true << noReport << noReport
+            << 245;
+        QTest::newRow("left at frame 500") << int(StickSide::Left) << 500 << 180 << std::int64_t(0)
+                                           << true << noReport << noReport << 229;
         QTest::newRow("right at frame 3000")
-            << int(StickSide::Right) << 3000 << 7 << std::int64_t(0) << true << noReport << 306;
+            << int(StickSide::Right) << 3000 << 7 << std::int64_t(0) << true << noReport << noReport
+            << 306;
         // 245.002 ms from .999 to 246.001: the readings 0 and 246 differ by 246.
         QTest::newRow("readings straddle a millisecond")
             << int(StickSide::Right) << 1 << 245 << std::int64_t(999'000) << true << noReport
-            << 246;
+            << noReport << 246;
         QTest::newRow("real-time class refused")
-            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << false << noReport << 229;
+            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << false << noReport
+            << noReport << 229;
         QTest::newRow("compositor showed the first frame 5.5 ms late")
             << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << true
-            << std::optional<std::int64_t>(5'500'000) << 224;
+            << std::optional<std::int64_t>(5'500'000) << noReport << 224;
+        QTest::newRow("the key's own event 3.5 ms before the poll")
+            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << true << noReport
+            << std::optional<std::int64_t>(3'500'000) << 226;
+        QTest::newRow("a key event before the fall began is no time")
+            << int(StickSide::Left) << 500 << 180 << std::int64_t(0) << true << noReport
+            << std::optional<std::int64_t>(300 * kMs) << 229;
     }
     void matchingKeyEndsTrial() {
         QFETCH(int, side);
@@ -153,12 +168,13 @@ private slots:
         QFETCH(std::int64_t, startOffsetNs);
         QFETCH(bool, realtimeGranted);
         QFETCH(std::optional<std::int64_t>, shownLateNs);
+        QFETCH(std::optional<std::int64_t>, eventLeadNs);
         QFETCH(int, expected);
         m_f->fakes.scheduling.grants = realtimeGranted;
         m_f->fakes.painter.shownLateNs = shownLateNs;
         const auto stickSide = StickSide(side);
         const int vk = stickSide == StickSide::Right ? kVkRight : kVkLeft;
-        pressAtFrame(vk, frame, delayMs);
+        pressAtFrame(vk, frame, delayMs, eventLeadNs);
         m_f->fakes.clock.advance(startOffsetNs);
 
         m_f->series.DropStick(stickSide);
