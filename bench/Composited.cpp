@@ -109,85 +109,6 @@ void stop(QProcess& process, Display* display) {
         BenchProgram::settle(100);
 }
 
-// The first managed window of this size on the host: a nested compositor's output.
-Window clientOfSize(Display* display, int width, int height) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(display, DefaultRootWindow(display), atom(display, "_NET_CLIENT_LIST"), 0,
-                       1024, False, XA_WINDOW, &type, &format, &count, &after, &data);
-    Window found = 0;
-    for (unsigned long i = 0; data && i < count && !found; ++i) {
-        const Window window = reinterpret_cast<Window*>(data)[i];
-        XWindowAttributes attributes{};
-        if (XGetWindowAttributes(display, window, &attributes) && attributes.width == width &&
-            attributes.height == height)
-            found = window;
-    }
-    if (data)
-        XFree(data);
-    return found;
-}
-
-// GNOME on Wayland: mutter --wayland --nested as a client of the benchmark's X server, its
-// output in a window there; the benchmark runs once more as a program on its Xwayland
-// (measureNestedWayland), the participant reading that window. False where it cannot start.
-bool measureNestedWaylandDesktop(Display* host) {
-    const QString log = QStringLiteral("/tmp/greifholm-bench-mutter_wayland.log");
-    QFile::remove(log);
-    QProcess mutter;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("MUTTER_DEBUG_DUMMY_MODE_SPECS"), QStringLiteral("1024x768"));
-    mutter.setProcessEnvironment(env);
-    mutter.setProcessChannelMode(QProcess::MergedChannels);
-    mutter.setStandardOutputFile(log);
-    mutter.start(QStringLiteral("mutter"),
-                 {QStringLiteral("--wayland"), QStringLiteral("--nested")});
-    const QRegularExpression named(QStringLiteral("Using public X11 display (:[0-9]+)"));
-    QString xwayland;
-    Window output = 0;
-    QElapsedTimer waited;
-    waited.start();
-    while (mutter.state() != QProcess::NotRunning && waited.elapsed() < 30'000 &&
-           (xwayland.isEmpty() || !output)) {
-        BenchProgram::settle(200);
-        QFile file(log);
-        if (file.open(QIODevice::ReadOnly))
-            xwayland = named.match(QString::fromLocal8Bit(file.readAll())).captured(1);
-        output = clientOfSize(host, 1024, 768);
-    }
-    const QStringList auth =
-        QDir(qEnvironmentVariable("XDG_RUNTIME_DIR"))
-            .entryList({QStringLiteral(".mutter-Xwaylandauth.*")}, QDir::Files | QDir::Hidden);
-    bool measured = false;
-    if (!xwayland.isEmpty() && output && !auth.isEmpty()) {
-        BenchProgram::settle(2000);
-        int x = 0;
-        int y = 0;
-        Window child = 0;
-        XTranslateCoordinates(host, output, DefaultRootWindow(host), 0, 0, &x, &y, &child);
-        QProcess bench;
-        QProcessEnvironment benchEnv = QProcessEnvironment::systemEnvironment();
-        benchEnv.insert(QStringLiteral("DISPLAY"), xwayland);
-        benchEnv.insert(QStringLiteral("XAUTHORITY"),
-                        qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1Char('/') + auth.front());
-        benchEnv.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        bench.setProcessEnvironment(benchEnv);
-        bench.setProcessChannelMode(QProcess::ForwardedChannels);
-        bench.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--nested-wayland-child"),
-                     QString::fromLocal8Bit(DisplayString(host)), QString::number(x),
-                     QString::number(y)});
-        measured = bench.waitForFinished(600'000) && bench.exitCode() == 0;
-    }
-    mutter.terminate();
-    if (!mutter.waitForFinished(5000))
-        mutter.kill();
-    return measured;
-}
-
 } // namespace
 
 // What a participant is recorded beyond the moment the stick visibly moves, desktop by
@@ -228,9 +149,14 @@ void measureComposited(BenchProgram& program, const QStringList& only) {
         return only.isEmpty() || only.contains(QLatin1String(name));
     };
     // Beside the plain X server's window manager, whose window it is.
-    const bool wayland = wanted("mutter_wayland") && measureNestedWaylandDesktop(display);
-    if (!wayland && wanted("mutter_wayland"))
-        std::printf("# GNOME on Wayland (mutter --wayland --nested): did not start here\n");
+    QStringList nested;
+    for (const char* name : {"mutter_wayland", "kwin_wayland"}) {
+        if (wanted(name))
+            nested << QLatin1String(name);
+    }
+    const std::vector<std::pair<std::string, std::string>> wayland =
+        nested.isEmpty() ? std::vector<std::pair<std::string, std::string>>()
+                         : measureNestedWaylandDesktops(display, nested);
     std::unique_ptr<QProcess> running;
     std::string runningCommand;
     for (const Desktop& desktop : desktops) {
@@ -286,6 +212,6 @@ void measureComposited(BenchProgram& program, const QStringList& only) {
         std::printf("# %-58s | %-27s | %-27s | %s\n", row.title.c_str(), cell(row.atOnce).c_str(),
                     cell(row.human).c_str(), row.state.c_str());
     }
-    std::printf("# %-58s | %s\n", "GNOME on Wayland: mutter --wayland --nested",
-                wayland ? "see the mutter_wayland_ lines above" : "did not start");
+    for (const auto& [title, measured] : wayland)
+        std::printf("# %-58s | %s (its lines above)\n", title.c_str(), measured.c_str());
 }

@@ -1,5 +1,7 @@
 #include "Harness.h"
 
+#include "platform/wayland/WaylandKeyState.h"
+#include "platform/wayland/WaylandWindowPainter.h"
 #include "ui/results/Form2.h"
 
 #include <QApplication>
@@ -71,7 +73,7 @@ public:
 // it.
 class BenchProgram::Painter final : public WindowPainter {
 public:
-    Painter(X11WindowPainter& inner, const bool& bypassAllowed)
+    Painter(WindowPainter& inner, const bool& bypassAllowed)
         : m_inner(inner)
         , m_bypassAllowed(bypassAllowed) {}
     bool canDraw(unsigned long window) override { return m_inner.canDraw(window); }
@@ -90,28 +92,37 @@ public:
     }
 
 private:
-    X11WindowPainter& m_inner;
+    WindowPainter& m_inner;
     const bool& m_bypassAllowed;
 };
 
-BenchProgram::BenchProgram()
-    : m_noPause(std::make_unique<NoPause>())
+BenchProgram::BenchProgram(bool wayland)
+    : m_wayland(wayland ? std::make_unique<WaylandConnection>() : nullptr)
+    , m_realKeys(wayland ? std::unique_ptr<KeyState>(std::make_unique<WaylandKeyState>(*m_wayland))
+                         : std::make_unique<X11KeyState>())
+    , m_noPause(std::make_unique<NoPause>())
     , m_errors(std::make_unique<StderrReporter>())
     , m_lockWait(std::make_unique<NoLockWait>())
-    , m_benchPainter(std::make_unique<Painter>(m_painter, bypassCompositor)) {
+    , m_painter(wayland ? std::unique_ptr<WindowPainter>(
+                              std::make_unique<WaylandWindowPainter>(*m_wayland, trialClock))
+                        : std::make_unique<X11WindowPainter>(trialClock))
+    , m_benchPainter(std::make_unique<Painter>(*m_painter, bypassCompositor)) {
     const Platform platform{trialClock, keys,        *m_noPause,      m_random,  m_timeOfDay,
                             *m_errors,  *m_lockWait, *m_benchPainter, scheduling};
     // Every tenth fall ends a series, whose score goes to a file of the benchmark's own.
     QDir().mkpath(m_dir.path() + QStringLiteral("/greifholm/c/Programme"));
     m_window = std::make_unique<Form1>(m_module, platform, m_paths);
     // As the program does: the painter takes the window before it is shown.
-    m_painter.synchroniseFrames(m_window->winId());
+    if (!wayland)
+        static_cast<X11WindowPainter&>(*m_painter).synchroniseFrames(m_window->winId());
     m_window->showMaximized();
     for (int i = 0; i < 20; ++i) {
         QCoreApplication::processEvents();
         usleep(20'000);
     }
 }
+
+BenchProgram::~BenchProgram() = default;
 
 void BenchProgram::closeWindow() {
     m_window->close();

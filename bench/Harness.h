@@ -10,6 +10,7 @@
 #include "platform/TimeOfDay.h"
 #include "platform/files/WindowsPaths.h"
 #include "platform/realtime/RealtimeScheduling.h"
+#include "platform/wayland/WaylandConnection.h"
 #include "platform/x11/X11KeyState.h"
 #include "platform/x11/X11WindowPainter.h"
 #include "ui/main/Form1.h"
@@ -19,7 +20,11 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
+
+struct _XDisplay;
 
 // Where the participant sees the screen: the program's own X server (no display named), or
 // the server on which a nested compositor's window shows the program's screen at an offset.
@@ -47,6 +52,9 @@ public:
         if (reads.size() == kBaselineReads + 1)
             fallStartedNs.store(now);
         return state;
+    }
+    std::optional<std::int64_t> lastChangeNs(int virtualKey) override {
+        return m_inner.lastChangeNs(virtualKey);
     }
     void reset() {
         reads.clear();
@@ -95,8 +103,15 @@ private:
 // The program's main window with its trial, as a series runs it, but with the key state
 // recorded, no pause after a trial and a score file of the benchmark's own.
 class BenchProgram {
+    // The window system's own services, made before the recording key state that wraps them.
+    std::unique_ptr<WaylandConnection> m_wayland;
+    std::unique_ptr<KeyState> m_realKeys;
+
 public:
-    BenchProgram();
+    // On the X server DISPLAY names, or natively on the Wayland compositor WAYLAND_DISPLAY
+    // names (the application then runs on Qt's wayland platform).
+    explicit BenchProgram(bool wayland = false);
+    ~BenchProgram();
 
     SteadyClock clock;
     PacingClock trialClock;
@@ -116,8 +131,10 @@ public:
         bool refuse = false;
         bool granted = false;
     } scheduling;
-    RecordingKeys keys{m_realKeys, clock};
+    RecordingKeys keys{*m_realKeys, clock};
     ReactionSeries& series() { return m_window->series(); }
+    // The Wayland connection where the program runs natively, else null.
+    WaylandConnection* wayland() { return m_wayland.get(); }
     QWidget& leftBox() { return *m_window->findChild<QWidget*>(QStringLiteral("Picture2")); }
     // The benchmark's own window goes before the real program's are looked for.
     void closeWindow();
@@ -136,13 +153,12 @@ private:
     class NoLockWait;
     class Painter;
 
-    X11KeyState m_realKeys;
     std::unique_ptr<Sleeper> m_noPause;
     MersenneRandom m_random;
     SystemTimeOfDay m_timeOfDay;
     std::unique_ptr<ErrorReporter> m_errors;
     std::unique_ptr<Files::LockWait> m_lockWait;
-    X11WindowPainter m_painter{trialClock};
+    std::unique_ptr<WindowPainter> m_painter;
     std::unique_ptr<WindowPainter> m_benchPainter;
     QTemporaryDir m_dir;
     WindowsPaths m_paths{m_dir.path(), m_dir.path()};
@@ -158,7 +174,11 @@ void measureOnset(BenchProgram& program);
 void measureKeyLatency(BenchProgram& program);
 void measureBusyMachine(BenchProgram& program);
 void measureComposited(BenchProgram& program, const QStringList& only);
-// The program on the Xwayland of a nested GNOME on Wayland, as the child the composited
-// measurement starts for it.
-void measureNestedWayland(BenchProgram& program);
+// Each Wayland desktop nested in the benchmark's X server (those named in `only`, or all):
+// its title and what was measured there.
+std::vector<std::pair<std::string, std::string>>
+measureNestedWaylandDesktops(_XDisplay* host, const QStringList& only);
+// The program on a nested Wayland desktop, natively or on its Xwayland, as the child the
+// composited measurement starts for it; its figures' names begin with `prefix`.
+void measureNestedWayland(BenchProgram& program, const std::string& prefix, bool native);
 void measureProgram();

@@ -1,13 +1,94 @@
 #include "Participant.h"
 
+#include "platform/wayland/WaylandWindowPainter.h"
+#include "ui/main/StickBox.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QThread>
+#include <QWidget>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
+
+constexpr unsigned long kRed = 0xff0000;
+constexpr int kOutputWidth = 1024;
+constexpr int kOutputHeight = 768;
+const char* const kSocket = "greifholm-bench";
+
+bool isRed(unsigned long pixel) {
+    return (pixel & 0xffffff) == kRed;
+}
+
+// Whether the host shows red at a point of the watched screen.
+bool hostShowsRed(Display* host, const QPoint& at) {
+    XImage* image =
+        XGetImage(host, DefaultRootWindow(host), at.x(), at.y(), 1, 1, AllPlanes, ZPixmap);
+    const bool red = image && isRed(XGetPixel(image, 0, 0));
+    if (image)
+        XDestroyImage(image);
+    return red;
+}
+
+// The top-left corner of what shows red in the nested compositor's output on the host, or
+// nothing.
+std::optional<QPoint> redOnHost(Display* host) {
+    const QPoint origin = watchedScreen().offset;
+    XImage* image = XGetImage(host, DefaultRootWindow(host), origin.x(), origin.y(), kOutputWidth,
+                              kOutputHeight, AllPlanes, ZPixmap);
+    if (!image)
+        return std::nullopt;
+    int left = kOutputWidth;
+    int top = kOutputHeight;
+    for (int y = 0; y < kOutputHeight; ++y) {
+        for (int x = 0; x < kOutputWidth; ++x) {
+            if (isRed(XGetPixel(image, x, y))) {
+                left = std::min(left, x);
+                top = std::min(top, y);
+            }
+        }
+    }
+    XDestroyImage(image);
+    if (left == kOutputWidth)
+        return std::nullopt;
+    return origin + QPoint(left, top);
+}
+
+// A native window's place on the compositor's output is its own business on Wayland: the
+// watched screen is moved so that the participant reads the left stick where the host shows
+// it. The sticks at rest are the only red there; the left one's corner is the leftmost.
+bool findProgramOnHost(BenchProgram& program) {
+    program.series().startSeries(1000);
+    program.settle(1500);
+    Display* host = XOpenDisplay(watchedScreen().display.constData());
+    const std::optional<QPoint> shown = redOnHost(host);
+    XCloseDisplay(host);
+    const QImage& image = static_cast<StickBox&>(program.leftBox()).surface().image();
+    QPoint drawn(image.width(), image.height());
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (isRed(image.pixel(x, y)))
+                drawn = QPoint(std::min(drawn.x(), x), std::min(drawn.y(), y));
+        }
+    }
+    if (!shown)
+        return false;
+    const QPoint box =
+        program.leftBox().mapToGlobal(QPoint(0, 0)) * program.leftBox().devicePixelRatioF();
+    watchedScreen().offset = *shown - drawn - box;
+    return true;
+}
 
 // How long a bare X window's change takes to show on the host: a window of its own on Xwayland
 // turns from white to red, and the host's screen is read until it shows red. What the nested
@@ -17,7 +98,6 @@ std::vector<double> plainWindowLagMs(SteadyClock& clock, int flips) {
     const WatchedScreen& screen = watchedScreen();
     Display* host = XOpenDisplay(screen.display.constData());
     const unsigned long white = WhitePixel(own, DefaultScreen(own));
-    const unsigned long red = 0xff0000;
     const Window window =
         XCreateSimpleWindow(own, DefaultRootWindow(own), 0, 0, 200, 200, 0, white, white);
     XMapRaised(own, window);
@@ -27,30 +107,67 @@ std::vector<double> plainWindowLagMs(SteadyClock& clock, int flips) {
     int y = 0;
     Window child = 0;
     XTranslateCoordinates(own, window, DefaultRootWindow(own), 100, 100, &x, &y, &child);
-    const auto hostShowsRed = [&] {
-        XImage* image = XGetImage(host, DefaultRootWindow(host), screen.offset.x() + x,
-                                  screen.offset.y() + y, 1, 1, AllPlanes, ZPixmap);
-        const bool shown = image && (XGetPixel(image, 0, 0) & 0xffffff) == red;
-        if (image)
-            XDestroyImage(image);
-        return shown;
-    };
     std::vector<double> lags;
     for (int flip = 0; flip < flips; ++flip) {
         XSetWindowBackground(own, window, white);
         XClearWindow(own, window);
         XSync(own, False);
         QThread::msleep(300);
-        XSetWindowBackground(own, window, red);
+        XSetWindowBackground(own, window, kRed);
         XClearWindow(own, window);
         XFlush(own);
         const std::int64_t flipped = clock.nowNs();
-        while (!hostShowsRed() && clock.nowNs() - flipped < 1'000'000'000) {
+        while (!hostShowsRed(host, screen.offset + QPoint(x, y)) &&
+               clock.nowNs() - flipped < 1'000'000'000) {
         }
         lags.push_back(double(clock.nowNs() - flipped) / 1e6);
     }
     XDestroyWindow(own, window);
     XCloseDisplay(own);
+    XCloseDisplay(host);
+    return lags;
+}
+
+// The same for a bare native client that knows when its frame was presented: a window of its
+// own turns from white to red through the program's painter (a sub-surface committed with a
+// presentation feedback), and the lag runs from the presented time to the host showing red.
+// What remains beyond the program's own correction in this rig: the host window's lag.
+std::vector<double> nativeWindowLagMs(BenchProgram& program, int flips) {
+    QWidget window;
+    window.resize(200, 200);
+    window.setWindowTitle(QStringLiteral("bare"));
+    window.show();
+    program.settle(1000);
+    WaylandWindowPainter painter(*program.wayland(), program.clock);
+    QImage white(200, 200, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    QImage red(200, 200, QImage::Format_RGB32);
+    red.fill(QColor(255, 0, 0));
+    const QRect all(0, 0, 200, 200);
+    const unsigned long id = window.winId();
+    // Where it shows: program's sticks are hidden behind it meanwhile, the square is the
+    // only red.
+    painter.put(id, red, all, QPoint(0, 0));
+    program.settle(1000);
+    Display* host = XOpenDisplay(watchedScreen().display.constData());
+    const std::optional<QPoint> corner = redOnHost(host);
+    std::vector<double> lags;
+    for (int flip = 0; corner && flip < flips; ++flip) {
+        painter.put(id, white, all, QPoint(0, 0));
+        program.settle(300);
+        painter.startFall();
+        painter.markNextFrame();
+        painter.put(id, red, all, QPoint(0, 0));
+        const std::int64_t committed = program.clock.nowNs();
+        while (!hostShowsRed(host, *corner + QPoint(100, 100)) &&
+               program.clock.nowNs() - committed < 1'000'000'000) {
+        }
+        const std::int64_t seen = program.clock.nowNs();
+        const std::optional<std::int64_t> late =
+            painter.markedFrameShownLateNs(seen, std::chrono::milliseconds(200));
+        if (late)
+            lags.push_back(double(seen - (committed + *late)) / 1e6);
+    }
     XCloseDisplay(host);
     return lags;
 }
@@ -62,6 +179,7 @@ void printSpread(const std::string& name, const std::vector<double>& values) {
     print((name + "_mean").c_str(), sum, "ms");
     print((name + "_min").c_str(), percentile(values, 0), "ms");
     print((name + "_max").c_str(), percentile(values, 100), "ms");
+    print((name + "_count").c_str(), double(values.size()), "flips");
 }
 
 void printParticipant(const std::string& prefix, const ParticipantFigures& f) {
@@ -74,17 +192,194 @@ void printParticipant(const std::string& prefix, const ParticipantFigures& f) {
     print((prefix + "falls_timed_from_report").c_str(), f.reported, "falls");
 }
 
+// A Wayland desktop's compositor, nested in a window of the benchmark's X server.
+struct NestedDesktop {
+    const char* name;
+    const char* title;
+    QStringList command;
+};
+
+// The nested compositor's output window on the host: the first managed window of its size.
+Window outputWindow(Display* host) {
+    const Atom clients = XInternAtom(host, "_NET_CLIENT_LIST", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(host, DefaultRootWindow(host), clients, 0, 1024, False, XA_WINDOW, &type,
+                       &format, &count, &after, &data);
+    Window found = 0;
+    for (unsigned long i = 0; data && i < count && !found; ++i) {
+        const Window window = reinterpret_cast<Window*>(data)[i];
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(host, window, &attributes) && attributes.width == kOutputWidth &&
+            attributes.height == kOutputHeight)
+            found = window;
+    }
+    if (data)
+        XFree(data);
+    return found;
+}
+
+// Runs the benchmark once more as a program on the nested desktop, natively or on its
+// Xwayland; false where it did not finish.
+bool runChild(const NestedDesktop& desktop, Display* host, const QPoint& offset, bool native,
+              const QProcessEnvironment& env) {
+    QProcess bench;
+    bench.setProcessEnvironment(env);
+    bench.setProcessChannelMode(QProcess::ForwardedChannels);
+    bench.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--nested-wayland-child"),
+                 QString::fromLocal8Bit(DisplayString(host)), QString::number(offset.x()),
+                 QString::number(offset.y()),
+                 QString::fromLatin1(desktop.name) +
+                     (native ? QStringLiteral("_native") : QStringLiteral("_xwayland"))});
+    return bench.waitForFinished(900'000) && bench.exitCode() == 0;
+}
+
+// Starts the desktop's compositor nested on the host (a copy of its binary where the original
+// refuses to start, as KWin does without the privileges its file capabilities ask for), and
+// measures the program on it natively and on its Xwayland. Says which of them it measured.
+std::string measureDesktop(const NestedDesktop& desktop, Display* host) {
+    const QString log = QStringLiteral("/tmp/greifholm-bench-%1.log").arg(desktop.name);
+    const QString xwaylandFile =
+        QStringLiteral("/tmp/greifholm-bench-%1.xwayland").arg(desktop.name);
+    QFile::remove(xwaylandFile);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MUTTER_DEBUG_DUMMY_MODE_SPECS"), QStringLiteral("1024x768"));
+    env.insert(QStringLiteral("GREIFHOLM_XWAYLAND_FILE"), xwaylandFile);
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    QProcess compositor;
+    QStringList command = desktop.command;
+    QElapsedTimer waited;
+    Window output = 0;
+    for (int attempt = 0; attempt < 2 && !output; ++attempt) {
+        if (attempt == 1) {
+            const QString copy = QStringLiteral("/tmp/greifholm-bench-%1").arg(desktop.name);
+            QFile::remove(copy);
+            QFile::copy(QStandardPaths::findExecutable(command.front()), copy);
+            QFile(copy).setPermissions(QFile::ExeOwner | QFile::ReadOwner);
+            command.front() = copy;
+        }
+        compositor.setProcessEnvironment(env);
+        compositor.setProcessChannelMode(QProcess::MergedChannels);
+        compositor.setStandardOutputFile(log);
+        compositor.start(command.front(), command.mid(1));
+        waited.start();
+        while (compositor.state() != QProcess::NotRunning && waited.elapsed() < 30'000 && !output) {
+            BenchProgram::settle(200);
+            output = outputWindow(host);
+        }
+    }
+    // mutter names its Xwayland in its log; KWin's is named by the helper it runs.
+    QString xwayland;
+    QString auth;
+    waited.start();
+    while (output && xwayland.isEmpty() && waited.elapsed() < 20'000) {
+        BenchProgram::settle(200);
+        QFile named(log);
+        if (named.open(QIODevice::ReadOnly))
+            xwayland = QRegularExpression(QStringLiteral("Using public X11 display (:[0-9]+)"))
+                           .match(QString::fromLocal8Bit(named.readAll()))
+                           .captured(1);
+        QFile helper(xwaylandFile);
+        if (xwayland.isEmpty() && helper.open(QIODevice::ReadOnly)) {
+            const QStringList words =
+                QString::fromLocal8Bit(helper.readAll()).split(QLatin1Char(' '));
+            xwayland = words.value(0).trimmed();
+            auth = words.value(1).trimmed();
+        }
+    }
+    const QStringList mutterAuth =
+        QDir(qEnvironmentVariable("XDG_RUNTIME_DIR"))
+            .entryList({QStringLiteral(".mutter-Xwaylandauth.*")}, QDir::Files | QDir::Hidden);
+    if (auth.isEmpty() && !mutterAuth.isEmpty())
+        auth = qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1Char('/') + mutterAuth.front();
+    std::string measured;
+    if (output) {
+        BenchProgram::settle(2000);
+        int x = 0;
+        int y = 0;
+        Window child = 0;
+        XTranslateCoordinates(host, output, DefaultRootWindow(host), 0, 0, &x, &y, &child);
+        // The host's keyboard goes to the nested desktop, as a real keyboard's to a session.
+        XRaiseWindow(host, output);
+        XSetInputFocus(host, output, RevertToParent, CurrentTime);
+        XSync(host, False);
+        QProcessEnvironment native = env;
+        native.insert(QStringLiteral("WAYLAND_DISPLAY"), QString::fromLatin1(kSocket));
+        if (runChild(desktop, host, QPoint(x, y), true, native))
+            measured += "native";
+        if (!xwayland.isEmpty()) {
+            QProcessEnvironment onXwayland = env;
+            onXwayland.insert(QStringLiteral("DISPLAY"), xwayland);
+            if (!auth.isEmpty())
+                onXwayland.insert(QStringLiteral("XAUTHORITY"), auth);
+            if (runChild(desktop, host, QPoint(x, y), false, onXwayland))
+                measured += measured.empty() ? "Xwayland" : " and Xwayland";
+        }
+    }
+    compositor.terminate();
+    if (!compositor.waitForFinished(5000))
+        compositor.kill();
+    return measured.empty() ? "did not start here (see " + log.toStdString() + ")" : measured;
+}
+
 } // namespace
 
-// Run by the composited measurement as a program of its own on the Xwayland of a nested
-// mutter --wayland, the participant reading the host's screen where mutter shows its output.
-// The host window adds a lag of its own, which no program on Xwayland knows: a bare window's
-// lag is measured beside the program's falls, before and after them. The program's figures
-// are printed as recorded (no correction) and as the trial records them (corrected by
-// mutter's reports, which end where mutter drew, short of the host window).
-void measureNestedWayland(BenchProgram& program) {
-    printSpread("mutter_wayland_plain_window_lag_ms", plainWindowLagMs(program.clock, 15));
-    printParticipant("mutter_wayland_at_once_", participantFalls(program, 20, false));
-    printParticipant("mutter_wayland_after_150ms_", participantFalls(program, 20, false, 150));
-    printSpread("mutter_wayland_plain_window_lag_after_ms", plainWindowLagMs(program.clock, 15));
+// Run by the composited measurement as a program of its own on a nested Wayland desktop,
+// natively or on its Xwayland, the participant reading the host's screen where the compositor
+// shows its output and pressing the host's keys, which pass the compositor as a real
+// keyboard's do. The host window adds a lag of its own, which no program knows: a bare
+// client's lag is measured beside the program's falls, before and after them (natively from
+// its own presentation feedback, on Xwayland from its X request). The program's figures are
+// printed as recorded (no correction) and as the trial records them.
+void measureNestedWayland(BenchProgram& program, const std::string& prefix, bool native) {
+    const auto bareLag = [&] {
+        return native ? nativeWindowLagMs(program, 15) : plainWindowLagMs(program.clock, 15);
+    };
+    printSpread(prefix + "_bare_window_lag_ms", bareLag());
+    if (native && !findProgramOnHost(program)) {
+        std::printf("# %s: the program's sticks were not found on the host's screen\n",
+                    prefix.c_str());
+        return;
+    }
+    printParticipant(prefix + "_at_once_", participantFalls(program, 20, false));
+    printParticipant(prefix + "_after_150ms_", participantFalls(program, 20, false, 150));
+    printSpread(prefix + "_bare_window_lag_after_ms", bareLag());
+}
+
+// The Wayland desktops Debian runs, each nested in a window of the benchmark's X server (its
+// output 1024 × 768): GNOME's mutter, and KDE's kwin_wayland where it is installed.
+std::vector<std::pair<std::string, std::string>>
+measureNestedWaylandDesktops(Display* host, const QStringList& only) {
+    const QString socket = QString::fromLatin1(kSocket);
+    // KWin runs this once its Xwayland stands, with the display and its authority.
+    const QString helper = QStringLiteral(
+        "echo \"$DISPLAY $XAUTHORITY\" > \"$GREIFHOLM_XWAYLAND_FILE\"; exec sleep 100000");
+    const std::vector<NestedDesktop> desktops = {
+        {"mutter_wayland",
+         "GNOME on Wayland: mutter --wayland --nested",
+         {QStringLiteral("mutter"), QStringLiteral("--wayland"), QStringLiteral("--nested"),
+          QStringLiteral("--wayland-display"), socket}},
+        {"kwin_wayland",
+         "KDE Plasma on Wayland: kwin_wayland nested",
+         {QStringLiteral("kwin_wayland"), QStringLiteral("--x11-display"),
+          QString::fromLocal8Bit(DisplayString(host)), QStringLiteral("--width"),
+          QString::number(kOutputWidth), QStringLiteral("--height"), QString::number(kOutputHeight),
+          QStringLiteral("--socket"), socket, QStringLiteral("--xwayland"), QStringLiteral("sh"),
+          QStringLiteral("-c"), helper}},
+    };
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (const NestedDesktop& desktop : desktops) {
+        if (!only.isEmpty() && !only.contains(QLatin1String(desktop.name)))
+            continue;
+        if (QStandardPaths::findExecutable(desktop.command.front()).isEmpty()) {
+            rows.emplace_back(desktop.title, "not installed");
+            continue;
+        }
+        rows.emplace_back(desktop.title, measureDesktop(desktop, host));
+    }
+    return rows;
 }

@@ -29,7 +29,10 @@ int main(int argc, char** argv) {
         std::perror("with-xvfb.sh");
         return 1;
     }
-    qputenv("QT_QPA_PLATFORM", "xcb");
+    // The child on a nested Wayland desktop runs natively there when its name says so.
+    const bool nestedChild = argc == 6 && QByteArray(argv[1]) == "--nested-wayland-child";
+    const bool native = nestedChild && QByteArray(argv[5]).endsWith("_native");
+    qputenv("QT_QPA_PLATFORM", native ? "wayland" : "xcb");
     // A folder of the benchmark's own where the session has none (Qt and the compositors want
     // one).
     QTemporaryDir runtime;
@@ -38,10 +41,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::printf("# greifholm trial benchmark: %s (build/bench/greifholm_bench)\n", argv[0]);
 
-    if (argc == 5 && QByteArray(argv[1]) == "--nested-wayland-child") {
+    if (nestedChild) {
         watchedScreen() = {argv[2], QPoint(atoi(argv[3]), atoi(argv[4]))};
-        BenchProgram program;
-        measureNestedWayland(program);
+        BenchProgram program(native);
+        measureNestedWayland(program, argv[5], native);
         return 0;
     }
     BenchProgram program;

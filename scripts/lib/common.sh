@@ -20,9 +20,10 @@ RUN_PACKAGES=(
 TEST_PACKAGES=(xvfb openbox xdotool x11-utils xauth weston desktop-file-utils appstream lintian
                dpkg-dev clang-format shellcheck)
 # What the benchmark (scripts/bench) needs besides the test tools: the compositors of Debian's
-# desktops for the composited measurement (GNOME's, KDE's, Xfce's, picom), and a session bus.
+# desktops for the composited measurement (GNOME's, KDE's on X11 and Wayland, Xfce's, picom),
+# Xwayland, and a session bus.
 # shellcheck disable=SC2034
-BENCH_PACKAGES=(mutter kwin-x11 xfwm4 picom dbus-daemon dbus-bin)
+BENCH_PACKAGES=(mutter kwin-x11 kwin-wayland xwayland xfwm4 picom dbus-daemon dbus-bin)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
