@@ -41,28 +41,37 @@ bool hostShowsRed(Display* host, const QPoint& at) {
     return red;
 }
 
-// The top-left corner of what shows red in the nested compositor's output on the host, or
-// nothing.
-std::optional<QPoint> redOnHost(Display* host) {
+// The nested compositor's output as the host shows it.
+QImage hostOutput(Display* host) {
     const QPoint origin = watchedScreen().offset;
     XImage* image = XGetImage(host, DefaultRootWindow(host), origin.x(), origin.y(), kOutputWidth,
                               kOutputHeight, AllPlanes, ZPixmap);
-    if (!image)
-        return std::nullopt;
+    QImage output(kOutputWidth, kOutputHeight, QImage::Format_RGB32);
+    for (int y = 0; image && y < kOutputHeight; ++y) {
+        for (int x = 0; x < kOutputWidth; ++x)
+            output.setPixel(x, y, QRgb(XGetPixel(image, x, y)));
+    }
+    if (image)
+        XDestroyImage(image);
+    return output;
+}
+
+// The top-left corner of what shows red in the host's picture of the output (and did not in
+// `before`, where given), or nothing.
+std::optional<QPoint> redOnHost(const QImage& output, const QImage& before = QImage()) {
     int left = kOutputWidth;
     int top = kOutputHeight;
-    for (int y = 0; y < kOutputHeight; ++y) {
-        for (int x = 0; x < kOutputWidth; ++x) {
-            if (isRed(XGetPixel(image, x, y))) {
+    for (int y = 0; y < output.height(); ++y) {
+        for (int x = 0; x < output.width(); ++x) {
+            if (isRed(output.pixel(x, y)) && (before.isNull() || !isRed(before.pixel(x, y)))) {
                 left = std::min(left, x);
                 top = std::min(top, y);
             }
         }
     }
-    XDestroyImage(image);
     if (left == kOutputWidth)
         return std::nullopt;
-    return origin + QPoint(left, top);
+    return watchedScreen().offset + QPoint(left, top);
 }
 
 // A native window's place on the compositor's output is its own business on Wayland: the
@@ -72,7 +81,7 @@ bool findProgramOnHost(BenchProgram& program) {
     program.series().startSeries(1000);
     program.settle(1500);
     Display* host = XOpenDisplay(watchedScreen().display.constData());
-    const std::optional<QPoint> shown = redOnHost(host);
+    const std::optional<QPoint> shown = redOnHost(hostOutput(host));
     XCloseDisplay(host);
     const QImage& image = static_cast<StickBox&>(program.leftBox()).surface().image();
     QPoint drawn(image.width(), image.height());
@@ -145,12 +154,14 @@ std::vector<double> nativeWindowLagMs(BenchProgram& program, int flips) {
     red.fill(QColor(255, 0, 0));
     const QRect all(0, 0, 200, 200);
     const unsigned long id = window.winId();
-    // Where it shows: program's sticks are hidden behind it meanwhile, the square is the
-    // only red.
+    // Where it shows: what turns red as it does (the program's sticks may be red beside it).
+    Display* host = XOpenDisplay(watchedScreen().display.constData());
+    painter.put(id, white, all, QPoint(0, 0));
+    program.settle(1000);
+    const QImage before = hostOutput(host);
     painter.put(id, red, all, QPoint(0, 0));
     program.settle(1000);
-    Display* host = XOpenDisplay(watchedScreen().display.constData());
-    const std::optional<QPoint> corner = redOnHost(host);
+    const std::optional<QPoint> corner = redOnHost(hostOutput(host), before);
     std::vector<double> lags;
     for (int flip = 0; corner && flip < flips; ++flip) {
         painter.put(id, white, all, QPoint(0, 0));
@@ -356,8 +367,13 @@ std::vector<std::pair<std::string, std::string>>
 measureNestedWaylandDesktops(Display* host, const QStringList& only) {
     const QString socket = QString::fromLatin1(kSocket);
     // KWin runs this once its Xwayland stands, with the display and its authority.
-    const QString helper = QStringLiteral(
-        "echo \"$DISPLAY $XAUTHORITY\" > \"$GREIFHOLM_XWAYLAND_FILE\"; exec sleep 100000");
+    const QString helper = QStringLiteral("/tmp/greifholm-bench-xwayland-helper.sh");
+    QFile script(helper);
+    if (script.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        script.write("#!/bin/sh\necho \"$DISPLAY $XAUTHORITY\" > \"$GREIFHOLM_XWAYLAND_FILE\"\n"
+                     "exec sleep 100000\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
     const std::vector<NestedDesktop> desktops = {
         {"mutter_wayland",
          "GNOME on Wayland: mutter --wayland --nested",
@@ -368,8 +384,7 @@ measureNestedWaylandDesktops(Display* host, const QStringList& only) {
          {QStringLiteral("kwin_wayland"), QStringLiteral("--x11-display"),
           QString::fromLocal8Bit(DisplayString(host)), QStringLiteral("--width"),
           QString::number(kOutputWidth), QStringLiteral("--height"), QString::number(kOutputHeight),
-          QStringLiteral("--socket"), socket, QStringLiteral("--xwayland"), QStringLiteral("sh"),
-          QStringLiteral("-c"), helper}},
+          QStringLiteral("--socket"), socket, QStringLiteral("--xwayland"), helper}},
     };
     std::vector<std::pair<std::string, std::string>> rows;
     for (const NestedDesktop& desktop : desktops) {
