@@ -44,29 +44,33 @@ WaylandWindowPainter::~WaylandWindowPainter() {
     dropLayers();
 }
 
-wl_surface* WaylandWindowPainter::windowSurface(unsigned long window) const {
-    QWindow* found = windowWithId(window);
+bool WaylandWindowPainter::lookUp(unsigned long window) {
+    // Looked up once a fall (and for another window): a put must cost little.
+    if (window == m_window && m_windowSurface)
+        return true;
+    m_window = window;
+    m_qtWindow = windowWithId(window);
     QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
-    if (!found || !native || !m_connection.canPaint())
-        return nullptr;
-    return static_cast<wl_surface*>(
-        native->nativeResourceForWindow(QByteArrayLiteral("surface"), found));
-}
-
-bool WaylandWindowPainter::canDraw(unsigned long window) {
-    return windowSurface(window) != nullptr;
-}
-
-void WaylandWindowPainter::put(unsigned long window, const QImage& image, const QRect& source,
-                               const QPoint& target) {
-    wl_surface* surface = windowSurface(window);
-    if (!surface || image.format() != QImage::Format_RGB32)
-        return;
+    wl_surface* surface = m_qtWindow && native && m_connection.canPaint()
+                              ? static_cast<wl_surface*>(native->nativeResourceForWindow(
+                                    QByteArrayLiteral("surface"), m_qtWindow))
+                              : nullptr;
     // Qt makes the window's surface anew when the window is shown again.
     if (surface != m_windowSurface) {
         dropLayers();
         m_windowSurface = surface;
     }
+    return m_windowSurface != nullptr;
+}
+
+bool WaylandWindowPainter::canDraw(unsigned long window) {
+    return lookUp(window);
+}
+
+void WaylandWindowPainter::put(unsigned long window, const QImage& image, const QRect& source,
+                               const QPoint& target) {
+    if (!lookUp(window) || image.format() != QImage::Format_RGB32)
+        return;
     const QRect part = source & image.rect();
     Layer* layer = layerAt(target - source.topLeft(), image.size());
     if (part.isEmpty() || !layer)
@@ -109,12 +113,7 @@ WaylandWindowPainter::Layer* WaylandWindowPainter::layerAt(const QPoint& origin,
         if (layer->origin == origin && layer->size == size)
             return layer.get();
     }
-    QWindow* window = nullptr;
-    for (QWindow* candidate : QGuiApplication::topLevelWindows()) {
-        if (candidate->handle() && candidate->isVisible() &&
-            windowSurface(candidate->winId()) == m_windowSurface)
-            window = candidate;
-    }
+    QWindow* window = m_qtWindow;
     if (!window)
         return nullptr;
     auto layer = std::make_unique<Layer>();
@@ -204,6 +203,7 @@ void WaylandWindowPainter::dropFeedbacks() {
 }
 
 void WaylandWindowPainter::startFall() {
+    m_window = 0; // looked up anew
     dropFeedbacks();
     m_frames.startFall();
 }

@@ -5,8 +5,10 @@
 #include "platform/WindowPainter.h"
 
 #include <QPoint>
+#include <QPointer>
 #include <QRegion>
 #include <QSize>
+#include <QWindow>
 #include <memory>
 #include <vector>
 
@@ -68,7 +70,8 @@ private:
         int frame = 0;
     };
 
-    wl_surface* windowSurface(unsigned long window) const;
+    // Finds the Qt window with this id and its surface; false where there is none to draw on.
+    bool lookUp(unsigned long window);
     Layer* layerAt(const QPoint& origin, const QSize& size);
     Buffer* freeBuffer(Layer& layer);
     void dropLayers();
@@ -80,6 +83,8 @@ private:
 
     WaylandConnection& m_connection;
     Clock& m_clock;
+    unsigned long m_window = 0;
+    QPointer<QWindow> m_qtWindow;
     wl_surface* m_windowSurface = nullptr;
     std::vector<std::unique_ptr<Layer>> m_layers;
     std::vector<std::unique_ptr<Feedback>> m_feedbacks;
