@@ -6,10 +6,11 @@
 # scripts/run --build-only and then scripts/test. Every line is stamped with the minutes
 # since the start. The chroot's mounts are undone and the chroot removed however it ends.
 #
-# usage: fresh-debian.sh [--keep] RELEASE [COMMAND]
+# usage: fresh-debian.sh [--keep] [--root] RELEASE [COMMAND]
 #   RELEASE  trixie (Debian 13) or bookworm (Debian 12)
 #   COMMAND  what the user runs in the clone instead of the two commands
 #   --keep   leave the chroot and say where it is
+#   --root   run them as root (umask 022, apt-get without sudo) instead of the sudo user
 #
 # The bootstrapped base is kept in $GREIFHOLM_FRESH_DEBIAN_CACHE (/var/cache/greifholm-fresh-
 # debian) and bootstrapped anew when it is a week old, so that a week's updates reach it;
@@ -20,16 +21,20 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 keep=false
-if [ "${1:-}" = "--keep" ]; then
-    keep=true
+user=newcomer
+umask=002
+while [ "${1:-}" = "--keep" ] || [ "${1:-}" = "--root" ]; do
+    case $1 in
+    --keep) keep=true ;;
+    --root) user=root umask=022 ;;
+    esac
     shift
-fi
-release=${1:?usage: fresh-debian.sh [--keep] RELEASE [COMMAND]}
+done
+release=${1:?usage: fresh-debian.sh [--keep] [--root] RELEASE [COMMAND]}
 command=${2:-scripts/run --build-only && scripts/test}
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 mirror=http://deb.debian.org/debian
 cache=${GREIFHOLM_FRESH_DEBIAN_CACHE:-/var/cache/greifholm-fresh-debian}
-user=newcomer
 
 started=${EPOCHREALTIME/./}
 # Every line with the minutes since the start, so that install and build can be told apart.
@@ -105,19 +110,21 @@ EOF
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin "$@"; }
 
-say "as root: apt-get install git sudo, a user in the sudo group"
+say "as root: apt-get install git sudo$([ "$user" = root ] || echo ", a user in the sudo group")"
 {
     in_root apt-get update -qq
     in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq git sudo >/dev/null
-    in_root useradd --create-home --shell /bin/bash --groups sudo "$user"
-    # sudo asks the user for a password; here nobody types it.
-    echo "$user ALL=(ALL:ALL) NOPASSWD: ALL" >"$root/etc/sudoers.d/$user"
+    if [ "$user" != root ]; then
+        in_root useradd --create-home --shell /bin/bash --groups sudo "$user"
+        # sudo asks the user for a password; here nobody types it.
+        echo "$user ALL=(ALL:ALL) NOPASSWD: ALL" >"$root/etc/sudoers.d/$user"
+    fi
 } 2>&1 | stamp
 git -C "$source_dir" bundle create "$root/tmp/greifholm.bundle" HEAD 2>/dev/null
-say "as $user (umask 002): git clone, then $command"
+say "as $user (umask $umask): git clone, then $command"
 kilobytes_before=$(du -sxk "$root" | cut -f1)
 status=0
-in_root su --login "$user" --command "umask 002 &&
+in_root su --login "$user" --command "umask $umask &&
     git -c init.defaultBranch=main -c advice.detachedHead=false clone -q /tmp/greifholm.bundle greifholm &&
     cd greifholm && $command" 2>&1 | stamp || status=$?
 say "the system grew by $(( ($(du -sxk "$root" | cut -f1) - kilobytes_before) / 1024 )) MB; exit $status"

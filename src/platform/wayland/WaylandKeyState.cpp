@@ -47,12 +47,8 @@ WaylandKeyState::~WaylandKeyState() {
 qint16 WaylandKeyState::asyncKeyState(int virtualKey) {
     m_connection.dispatch();
     for (Key& key : m_keys) {
-        if (key.virtualKey != virtualKey)
-            continue;
-        const qint16 state = qint16((key.down ? kKeyDown : 0) |
-                                    (key.pressedSinceQuery ? kPressedSinceLastQuery : 0));
-        key.pressedSinceQuery = false;
-        return state;
+        if (key.virtualKey == virtualKey)
+            return key.query();
     }
     return 0;
 }

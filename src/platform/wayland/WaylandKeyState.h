@@ -30,11 +30,8 @@ public:
     std::optional<std::int64_t> lastChangeNs(int virtualKey) override;
 
 private:
-    struct Key {
-        int virtualKey = 0;
+    struct Key : TrackedKey {
         std::uint32_t code = 0; // evdev's, as Wayland sends them
-        bool down = false;
-        bool pressedSinceQuery = false;
         std::optional<std::int64_t> changedNs;
     };
     Key* keyWithCode(std::uint32_t code);

@@ -95,12 +95,8 @@ X11KeyState::~X11KeyState() {
 qint16 X11KeyState::asyncKeyState(int virtualKey) {
     drainEvents();
     for (Key& key : m_keys) {
-        if (key.virtualKey != virtualKey)
-            continue;
-        const qint16 state = qint16((key.down ? kKeyDown : 0) |
-                                    (key.pressedSinceQuery ? kPressedSinceLastQuery : 0));
-        key.pressedSinceQuery = false;
-        return state;
+        if (key.virtualKey == virtualKey)
+            return key.query();
     }
     return 0;
 }

@@ -33,11 +33,8 @@ public:
 private:
     static _XDisplay* openChecked(int* xiOpcode);
 
-    struct Key {
-        int virtualKey = 0;
+    struct Key : TrackedKey {
         int keycode = 0;
-        bool down = false;
-        bool pressedSinceQuery = false;
     };
 
     void drainEvents();
