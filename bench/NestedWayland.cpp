@@ -16,8 +16,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -137,11 +140,40 @@ std::vector<double> plainWindowLagMs(SteadyClock& clock, int flips) {
     return lags;
 }
 
+// Takes what a fall's frame loop takes of the machine, in the real-time class as a fall does:
+// about a third of a core (`fall_cpu_v1000` says so), in each millisecond. On a machine of two
+// cores that slows a nested compositor drawing in software, and so the rig's own lag.
+class FallLikeLoad {
+public:
+    explicit FallLikeLoad(SteadyClock& clock)
+        : m_thread([this, &clock] {
+            realtimeAhead(0);
+            while (!m_stop.load()) {
+                const std::int64_t started = clock.nowNs();
+                while (clock.nowNs() - started < kBusyNs) {
+                }
+                usleep(1000 - kBusyNs / 1000);
+            }
+        }) {}
+    ~FallLikeLoad() {
+        m_stop.store(true);
+        m_thread.join();
+    }
+    FallLikeLoad(const FallLikeLoad&) = delete;
+    FallLikeLoad& operator=(const FallLikeLoad&) = delete;
+
+private:
+    static constexpr std::int64_t kBusyNs = 340'000;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
 // The same for a bare native client that knows when its frame was presented: a window of its
 // own turns from white to red through the program's painter (a sub-surface committed with a
 // presentation feedback), and the lag runs from the presented time to the host showing red.
-// What remains beyond the program's own correction in this rig: the host window's lag.
-std::vector<double> nativeWindowLagMs(BenchProgram& program, int flips) {
+// What remains beyond the program's own correction in this rig: the host window's lag. With
+// `loaded`, beside a fall's load on the machine.
+std::vector<double> nativeWindowLagMs(BenchProgram& program, int flips, bool loaded = false) {
     QWidget window;
     window.resize(200, 200);
     window.setWindowTitle(QStringLiteral("bare"));
@@ -163,6 +195,9 @@ std::vector<double> nativeWindowLagMs(BenchProgram& program, int flips) {
     program.settle(1000);
     const std::optional<QPoint> corner = redOnHost(hostOutput(host), before);
     std::vector<double> lags;
+    std::optional<FallLikeLoad> load;
+    if (loaded)
+        load.emplace(program.clock);
     for (int flip = 0; corner && flip < flips; ++flip) {
         painter.put(id, white, all, QPoint(0, 0));
         program.settle(300);
@@ -201,6 +236,7 @@ void printParticipant(const std::string& prefix, const ParticipantFigures& f) {
     print((prefix + "beyond_onset_ms_min").c_str(), f.correctedMin, "ms");
     print((prefix + "beyond_onset_ms_max").c_str(), f.correctedMax, "ms");
     print((prefix + "falls_timed_from_report").c_str(), f.reported, "falls");
+    print((prefix + "key_dated_after_press_ms_mean").c_str(), f.keyDatedAfterPressMean, "ms");
 }
 
 // A Wayland desktop's compositor, nested in a window of the benchmark's X server.
@@ -359,6 +395,9 @@ void measureNestedWayland(BenchProgram& program, const std::string& prefix, bool
     printParticipant(prefix + "_at_once_", participantFalls(program, 20, false));
     printParticipant(prefix + "_after_150ms_", participantFalls(program, 20, false, 150));
     printSpread(prefix + "_bare_window_lag_after_ms", bareLag());
+    if (native)
+        printSpread(prefix + "_bare_window_lag_beside_a_fall_ms",
+                    nativeWindowLagMs(program, 15, true));
 }
 
 // The Wayland desktops Debian runs, each nested in a window of the benchmark's X server (its

@@ -22,6 +22,8 @@ struct ParticipantFigures {
     double correctedMin = 0.0;
     double correctedMax = 0.0;
     int reported = 0;
+    // From the participant's press to the time the key's event bears, where it bears one.
+    double keyDatedAfterPressMean = 0.0;
     // How late every frame of these falls started.
     double latenessP99 = 0.0;
 };
