@@ -183,6 +183,37 @@ void Form1::closeEvent(QCloseEvent* event) {
     QCoreApplication::exit(0);
 }
 
+void Form1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange)
+        restoreDesignedSizeOnce();
+    QWidget::changeEvent(event);
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    restoreDesignedSizeOnce();
+    QWidget::resizeEvent(event);
+}
+
+void Form1::restoreDesignedSizeOnce() {
+    // The window opens maximised, and the first time it comes back from there it has its
+    // designed size. A window manager that frames windows in a process of its own (mutter
+    // since GNOME 44) notes the size to come back to before the frame exists, and so brings
+    // the window back short by its title bar, the bottom row of controls cut off. What the
+    // window manager says as it maps the window, before maximising it, does not count.
+    const QSize designed = twipsSize(Form1Layout::kNormalClient);
+    if (m_restoredOnce || windowState() & (Qt::WindowMinimized | Qt::WindowFullScreen))
+        return;
+    if (windowState() & Qt::WindowMaximized) {
+        m_wasMaximised = m_wasMaximised || size() != designed;
+        return;
+    }
+    if (!m_wasMaximised)
+        return;
+    m_restoredOnce = true;
+    if (size() != designed)
+        resize(designed);
+}
+
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == HScroll1 && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();

@@ -35,6 +35,8 @@ public:
     Form3* explanationWindow() const;
 
 protected:
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -46,6 +48,7 @@ private:
     void Timer1_Timer();
     void returnFromResults();
     void setSeriesControlsEnabled(bool enabled);
+    void restoreDesignedSizeOnce();
 
     // TrialView
     DrawingSurface& surface(StickSide side) override;
@@ -75,4 +78,6 @@ private:
 
     QPointer<Form2> m_form2;
     QPointer<Form3> m_form3;
+    bool m_wasMaximised = false; // by the window manager, at a size of its own
+    bool m_restoredOnce = false;
 };
