@@ -57,16 +57,16 @@ void measureBusyMachine(BenchProgram& program) {
     constexpr int kFalls = 20;
     const QByteArray server = qgetenv("XVFB_PID");
     const bool serverAhead = !server.isEmpty() && realtimeAhead(pid_t(server.toInt()));
-    const bool watcherAhead = serverAhead;
+    const Watcher watcher = serverAhead ? Watcher::Ahead : Watcher::Normal;
     std::printf("# X server and participant at real-time priority: %s\n",
                 serverAhead ? "yes" : "no");
     pinToCore(-1);
-    printFigures("quiet_", participantFalls(program, kFalls, watcherAhead));
+    printFigures("quiet_", participantFalls(program, kFalls, watcher));
     {
         const Load load;
-        printFigures("busy_", participantFalls(program, kFalls, watcherAhead));
+        printFigures("busy_", participantFalls(program, kFalls, watcher));
         program.scheduling.refuse = true;
-        printFigures("busy_no_realtime_", participantFalls(program, kFalls, watcherAhead));
+        printFigures("busy_no_realtime_", participantFalls(program, kFalls, watcher));
         program.scheduling.refuse = false;
     }
     std::printf("# the program's thread was granted a real-time class: %s\n",

@@ -69,8 +69,8 @@ void printFigures(const std::string& prefix, const ParticipantFigures& f) {
 Row measure(BenchProgram& program, const Desktop& desktop, Display* display) {
     Row row{desktop.title, compositorRuns(display) ? "composing" : "no compositor", {}, {}};
     program.bypassCompositor = desktop.bypassCompositor;
-    row.atOnce = participantFalls(program, kFalls, false);
-    row.human = participantFalls(program, kFalls, false, kHumanReactionMs);
+    row.atOnce = participantFalls(program, kFalls, Watcher::Behind);
+    row.human = participantFalls(program, kFalls, Watcher::Behind, kHumanReactionMs);
     if (std::string(desktop.name).rfind("kwin", 0) == 0) {
         // Asked during a series, and again once it is over.
         program.series().startSeries(1000);

@@ -392,8 +392,8 @@ void measureNestedWayland(BenchProgram& program, const std::string& prefix, bool
                     prefix.c_str());
         return;
     }
-    printParticipant(prefix + "_at_once_", participantFalls(program, 20, false));
-    printParticipant(prefix + "_after_150ms_", participantFalls(program, 20, false, 150));
+    printParticipant(prefix + "_at_once_", participantFalls(program, 20, Watcher::Normal));
+    printParticipant(prefix + "_after_150ms_", participantFalls(program, 20, Watcher::Normal, 150));
     printSpread(prefix + "_bare_window_lag_after_ms", bareLag());
     if (native)
         printSpread(prefix + "_bare_window_lag_beside_a_fall_ms",

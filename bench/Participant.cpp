@@ -17,7 +17,7 @@ bool realtimeAhead(pid_t pid) {
     return sched_setscheduler(pid, SCHED_FIFO, &param) == 0;
 }
 
-ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watcherAhead,
+ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher priority,
                                     int reactionMs) {
     constexpr std::int32_t kSpeed = 1000;
     ReactionSeries& series = program.series();
@@ -46,8 +46,11 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watch
         std::int64_t seenNs = 0;
         std::int64_t waitedNs = 0;
         std::thread participant([&] {
-            if (watcherAhead)
+            if (priority == Watcher::Ahead)
                 realtimeAhead(0);
+            const sched_param none{};
+            if (priority == Watcher::Behind)
+                sched_setscheduler(0, SCHED_IDLE, &none);
             // Armed once the fall has begun and the screen shows the stick at rest: a
             // compositor may still show the last fall's picture for a while.
             bool armed = false;

@@ -28,10 +28,21 @@ struct ParticipantFigures {
     double latenessP99 = 0.0;
 };
 
+// How the participant's watching, which never pauses, shares the machine with everything else.
+enum class Watcher {
+    Normal,
+    // Ahead of everything: on a busy machine, with the X server ahead too.
+    Ahead,
+    // Behind everything: a person's eyes take no processor time from a compositor and an X
+    // server that share this machine's two cores with a fall. Watching at normal priority,
+    // it held mutter 48 back at times by 7 to 14 ms, and with it the picture it then reported.
+    Behind,
+};
+
 // The participant presses `reactionMs` after the sight (0: at once); the figures beyond the
 // onset then leave out the time it waited. As in the program, a series' first fall comes two
 // seconds after its start.
-ParticipantFigures participantFalls(BenchProgram& program, int falls, bool watcherAhead,
+ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher priority,
                                     int reactionMs = 0);
 
 // Real-time priority for a process or the calling thread (0), where the benchmark may give it.
