@@ -35,7 +35,7 @@ enum class Watcher {
     Ahead,
     // Behind everything: a person's eyes take no processor time from a compositor and an X
     // server that share this machine's two cores with a fall. Watching at normal priority,
-    // it held mutter 48 back at times by 7 to 14 ms, and with it the picture it then reported.
+    // it held mutter 48 back at times by 7 to 21 ms, and with it the picture it then reported.
     Behind,
 };
 
