@@ -198,7 +198,7 @@ void Form1::restoreDesignedSizeOnce() {
     // The window opens maximised, and the first time it comes back from there it has its
     // designed size. A window manager that frames windows in a process of its own (mutter
     // since GNOME 44) notes the size to come back to before the frame exists, and so brings
-    // the window back short by its title bar, the bottom row of controls cut off. What the
+    // the window back short by its title bar, the credit line at its foot cut off. What the
     // window manager says as it maps the window, before maximising it, does not count.
     const QSize designed = twipsSize(Form1Layout::kNormalClient);
     if (m_restoredOnce || windowState() & (Qt::WindowMinimized | Qt::WindowFullScreen))
