@@ -2,11 +2,13 @@
 
 #include "platform/wayland/WaylandKeyState.h"
 #include "platform/wayland/WaylandWindowPainter.h"
+#include "storage/ScoreFile.h"
 #include "ui/results/Form2.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <algorithm>
 #include <cstdio>
 #include <pthread.h>
@@ -132,6 +134,16 @@ void BenchProgram::closeWindow() {
 void BenchProgram::hideResults() {
     if (QWidget* results = m_window->resultsWindow())
         results->hide();
+}
+
+bool BenchProgram::resultsShown() const {
+    const QWidget* results = m_window->resultsWindow();
+    return results && results->isVisible();
+}
+
+int BenchProgram::scoreLines() const {
+    QFile file(m_paths.map(ScoreFile::kScoreFilePath));
+    return file.open(QIODevice::ReadOnly) ? int(file.readAll().count('\n')) : 0;
 }
 
 void BenchProgram::settle(int milliseconds) {

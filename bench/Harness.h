@@ -141,6 +141,9 @@ public:
     // The results window of a finished series goes, as with "Zurück": a compositor may have
     // placed it over the stick the participant watches.
     void hideResults();
+    // Whether a finished series' results window shows, and how many lines its score file has.
+    bool resultsShown() const;
+    int scoreLines() const;
     // The event loop runs for a while, as between the program's trials.
     static void settle(int milliseconds);
     // Whether a series asks a compositor to stand aside, as the program's do; off to measure

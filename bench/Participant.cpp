@@ -8,6 +8,7 @@
 #include <X11/keysym.h>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <sched.h>
 #include <thread>
 #include <unistd.h>
@@ -15,6 +16,17 @@
 bool realtimeAhead(pid_t pid) {
     const sched_param param{20};
     return sched_setscheduler(pid, SCHED_FIFO, &param) == 0;
+}
+
+WatchingBehind::WatchingBehind()
+    : m_policy(sched_getscheduler(0)) {
+    sched_getparam(0, &m_param);
+    const sched_param none{};
+    sched_setscheduler(0, SCHED_IDLE, &none);
+}
+
+WatchingBehind::~WatchingBehind() {
+    sched_setscheduler(0, m_policy, &m_param);
 }
 
 ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher priority,
@@ -35,6 +47,8 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher pr
     std::vector<double> keyLags;
     int reported = 0;
     std::vector<double> lateness;
+    int seriesWithResults = 0;
+    const int scoreLinesBefore = program.scoreLines();
     for (int fall = 0; fall < falls; ++fall) {
         if (fall % Module1::kTrialsPerSeries == 0) {
             program.hideResults();
@@ -48,9 +62,9 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher pr
         std::thread participant([&] {
             if (priority == Watcher::Ahead)
                 realtimeAhead(0);
-            const sched_param none{};
+            std::optional<WatchingBehind> behind;
             if (priority == Watcher::Behind)
-                sched_setscheduler(0, SCHED_IDLE, &none);
+                behind.emplace();
             // Armed once the fall has begun and the screen shows the stick at rest: a
             // compositor may still show the last fall's picture for a while.
             bool armed = false;
@@ -72,6 +86,8 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher pr
         });
         usleep(20'000); // the participant is watching before the trial begins
         series.DropStick(StickSide::Left);
+        if ((fall + 1) % Module1::kTrialsPerSeries == 0 && program.resultsShown())
+            ++seriesWithResults;
         stop.store(true);
         participant.join();
         if (seenNs > 0) {
@@ -126,5 +142,7 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher pr
     figures.latenessP99 = percentile(lateness, 99);
     if (added.size() != size_t(falls))
         std::printf("# the participant reacted in %zu of %d falls\n", added.size(), falls);
+    figures.seriesWithResults = seriesWithResults;
+    figures.scoreLinesAdded = program.scoreLines() - scoreLinesBefore;
     return figures;
 }

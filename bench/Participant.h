@@ -2,6 +2,8 @@
 
 #include "Harness.h"
 
+#include <sched.h>
+
 // What a participant with no reaction time at all is recorded over some falls at speed 1000:
 // a second X client watches the row below the left stick's rest position on the screen (the
 // root window, which under a compositor holds what it composed) and sends the left arrow
@@ -26,6 +28,9 @@ struct ParticipantFigures {
     double keyDatedAfterPressMean = 0.0;
     // How late every frame of these falls started.
     double latenessP99 = 0.0;
+    // Series that ended with the results window shown, and score lines they added.
+    int seriesWithResults = 0;
+    int scoreLinesAdded = 0;
 };
 
 // How the participant's watching, which never pauses, shares the machine with everything else.
@@ -47,3 +52,16 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher pr
 
 // Real-time priority for a process or the calling thread (0), where the benchmark may give it.
 bool realtimeAhead(pid_t pid);
+
+// The calling thread watches the screen behind everything else while this lives (Watcher::Behind).
+class WatchingBehind {
+public:
+    WatchingBehind();
+    ~WatchingBehind();
+    WatchingBehind(const WatchingBehind&) = delete;
+    WatchingBehind& operator=(const WatchingBehind&) = delete;
+
+private:
+    int m_policy;
+    sched_param m_param{};
+};
