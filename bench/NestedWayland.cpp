@@ -129,12 +129,11 @@ std::vector<double> plainWindowLagMs(SteadyClock& clock, int flips) {
         XClearWindow(own, window);
         XFlush(own);
         const std::int64_t flipped = clock.nowNs();
-        {
-            const WatchingBehind behind;
+        watchBehind([&] {
             while (!hostShowsRed(host, screen.offset + QPoint(x, y)) &&
                    clock.nowNs() - flipped < 1'000'000'000) {
             }
-        }
+        });
         lags.push_back(double(clock.nowNs() - flipped) / 1e6);
     }
     XDestroyWindow(own, window);
@@ -208,12 +207,11 @@ std::vector<double> nativeWindowLagMs(BenchProgram& program, int flips, bool loa
         painter.markNextFrame();
         painter.put(id, red, all, QPoint(0, 0));
         const std::int64_t committed = program.clock.nowNs();
-        {
-            const WatchingBehind behind;
+        watchBehind([&] {
             while (!hostShowsRed(host, *corner + QPoint(100, 100)) &&
                    program.clock.nowNs() - committed < 1'000'000'000) {
             }
-        }
+        });
         const std::int64_t seen = program.clock.nowNs();
         const std::optional<std::int64_t> late =
             painter.markedFrameShownLateNs(seen, std::chrono::milliseconds(200));

@@ -8,7 +8,6 @@
 #include <X11/keysym.h>
 #include <cmath>
 #include <cstdio>
-#include <optional>
 #include <sched.h>
 #include <thread>
 #include <unistd.h>
@@ -18,15 +17,17 @@ bool realtimeAhead(pid_t pid) {
     return sched_setscheduler(pid, SCHED_FIFO, &param) == 0;
 }
 
-WatchingBehind::WatchingBehind()
-    : m_policy(sched_getscheduler(0)) {
-    sched_getparam(0, &m_param);
+void lowestPriority() {
     const sched_param none{};
     sched_setscheduler(0, SCHED_IDLE, &none);
 }
 
-WatchingBehind::~WatchingBehind() {
-    sched_setscheduler(0, m_policy, &m_param);
+void watchBehind(const std::function<void()>& watch) {
+    std::thread watcher([&watch] {
+        lowestPriority();
+        watch();
+    });
+    watcher.join();
 }
 
 ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher priority,
@@ -62,9 +63,8 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher pr
         std::thread participant([&] {
             if (priority == Watcher::Ahead)
                 realtimeAhead(0);
-            std::optional<WatchingBehind> behind;
             if (priority == Watcher::Behind)
-                behind.emplace();
+                lowestPriority();
             // Armed once the fall has begun and the screen shows the stick at rest: a
             // compositor may still show the last fall's picture for a while.
             bool armed = false;

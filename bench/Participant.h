@@ -2,7 +2,7 @@
 
 #include "Harness.h"
 
-#include <sched.h>
+#include <functional>
 
 // What a participant with no reaction time at all is recorded over some falls at speed 1000:
 // a second X client watches the row below the left stick's rest position on the screen (the
@@ -53,15 +53,9 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher pr
 // Real-time priority for a process or the calling thread (0), where the benchmark may give it.
 bool realtimeAhead(pid_t pid);
 
-// The calling thread watches the screen behind everything else while this lives (Watcher::Behind).
-class WatchingBehind {
-public:
-    WatchingBehind();
-    ~WatchingBehind();
-    WatchingBehind(const WatchingBehind&) = delete;
-    WatchingBehind& operator=(const WatchingBehind&) = delete;
-
-private:
-    int m_policy;
-    sched_param m_param{};
-};
+// Runs `watch` on a thread of its own behind everything else (Watcher::Behind) and waits for it.
+// The calling thread keeps its priority: one that left the idle class could not come back
+// without a privilege.
+void watchBehind(const std::function<void()>& watch);
+// The calling thread from now on behind everything else, for good.
+void lowestPriority();
