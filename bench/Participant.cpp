@@ -17,10 +17,16 @@ bool realtimeAhead(pid_t pid) {
     return sched_setscheduler(pid, SCHED_FIFO, &param) == 0;
 }
 
+namespace {
+
+// The calling thread from now on behind everything else, for good: only a thread of the
+// benchmark's own that ends with its watching may go there.
 void lowestPriority() {
     const sched_param none{};
     sched_setscheduler(0, SCHED_IDLE, &none);
 }
+
+} // namespace
 
 void watchBehind(const std::function<void()>& watch) {
     std::thread watcher([&watch] {

@@ -57,5 +57,3 @@ bool realtimeAhead(pid_t pid);
 // The calling thread keeps its priority: one that left the idle class could not come back
 // without a privilege.
 void watchBehind(const std::function<void()>& watch);
-// The calling thread from now on behind everything else, for good.
-void lowestPriority();
