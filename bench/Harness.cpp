@@ -72,19 +72,26 @@ public:
 };
 
 // The program's painter, which asks a compositor to stand aside only where the benchmark lets
-// it.
+// it, and runs the benchmark's own work before a fall's marked frame.
 class BenchProgram::Painter final : public WindowPainter {
 public:
-    Painter(WindowPainter& inner, const bool& bypassAllowed)
+    Painter(WindowPainter& inner, const bool& bypassAllowed,
+            const std::function<void()>& beforeMarkedFrame)
         : m_inner(inner)
-        , m_bypassAllowed(bypassAllowed) {}
+        , m_bypassAllowed(bypassAllowed)
+        , m_beforeMarkedFrame(beforeMarkedFrame) {}
     bool canDraw(unsigned long window) override { return m_inner.canDraw(window); }
     void put(unsigned long window, const QImage& image, const QRect& source,
              const QPoint& target) override {
+        if (std::exchange(m_marked, false) && m_beforeMarkedFrame)
+            m_beforeMarkedFrame();
         m_inner.put(window, image, source, target);
     }
     void startFall() override { m_inner.startFall(); }
-    void markNextFrame() override { m_inner.markNextFrame(); }
+    void markNextFrame() override {
+        m_inner.markNextFrame();
+        m_marked = true;
+    }
     std::optional<std::int64_t> markedFrameShownLateNs(std::int64_t keyNs,
                                                        std::chrono::milliseconds wait) override {
         return m_inner.markedFrameShownLateNs(keyNs, wait);
@@ -96,6 +103,8 @@ public:
 private:
     WindowPainter& m_inner;
     const bool& m_bypassAllowed;
+    const std::function<void()>& m_beforeMarkedFrame;
+    bool m_marked = false;
 };
 
 BenchProgram::BenchProgram(bool wayland)
@@ -108,7 +117,7 @@ BenchProgram::BenchProgram(bool wayland)
     , m_painter(wayland ? std::unique_ptr<WindowPainter>(
                               std::make_unique<WaylandWindowPainter>(*m_wayland, trialClock))
                         : std::make_unique<X11WindowPainter>(trialClock))
-    , m_benchPainter(std::make_unique<Painter>(*m_painter, bypassCompositor)) {
+    , m_benchPainter(std::make_unique<Painter>(*m_painter, bypassCompositor, beforeMarkedFrame)) {
     const Platform platform{trialClock, keys,        *m_noPause,      m_random,  m_timeOfDay,
                             *m_errors,  *m_lockWait, *m_benchPainter, scheduling};
     // Every tenth fall ends a series, whose score goes to a file of the benchmark's own.

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -149,6 +150,9 @@ public:
     // Whether a series asks a compositor to stand aside, as the program's do; off to measure
     // what the compositor costs.
     bool bypassCompositor = true;
+    // Run once in a fall, on the fall's own thread, right before the frame that first moves the
+    // stick goes out: what the benchmark commits there reaches the compositor with that frame.
+    std::function<void()> beforeMarkedFrame;
 
 private:
     class NoPause;

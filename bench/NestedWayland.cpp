@@ -142,40 +142,18 @@ std::vector<double> plainWindowLagMs(SteadyClock& clock, int flips) {
     return lags;
 }
 
-// Takes what a fall's frame loop takes of the machine, in the real-time class as a fall does:
-// about a third of a core (`fall_cpu_v1000` says so), in each millisecond. On a machine of two
-// cores that slows a nested compositor drawing in software, and so the rig's own lag.
-class FallLikeLoad {
-public:
-    explicit FallLikeLoad(SteadyClock& clock)
-        : m_thread([this, &clock] {
-            realtimeAhead(0);
-            while (!m_stop.load()) {
-                const std::int64_t started = clock.nowNs();
-                while (clock.nowNs() - started < kBusyNs) {
-                }
-                usleep(1000 - kBusyNs / 1000);
-            }
-        }) {}
-    ~FallLikeLoad() {
-        m_stop.store(true);
-        m_thread.join();
-    }
-    FallLikeLoad(const FallLikeLoad&) = delete;
-    FallLikeLoad& operator=(const FallLikeLoad&) = delete;
-
-private:
-    static constexpr std::int64_t kBusyNs = 340'000;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
 // The same for a bare native client that knows when its frame was presented: a window of its
 // own turns from white to red through the program's painter (a sub-surface committed with a
 // presentation feedback), and the lag runs from the presented time to the host showing red.
-// What remains beyond the program's own correction in this rig: the host window's lag. With
-// `loaded`, beside a fall's load on the machine.
-std::vector<double> nativeWindowLagMs(BenchProgram& program, int flips, bool loaded = false) {
+// What remains beyond the program's own correction in this rig: the host window's lag.
+//
+// With `besideAFall`, each change is as small as the stick's first move and committed from a
+// fall of the program's own, right before the frame that makes that move. A fall's frame loop
+// takes a third of one of this machine's two cores in the real-time class and keeps the
+// compositor repainting, both of which slow a compositor that draws in software and its host
+// after the time it reports; the change then meets what the fall's first frame meets. No
+// participant watches: the stick falls to the bottom.
+std::vector<double> nativeWindowLagMs(BenchProgram& program, int flips, bool besideAFall = false) {
     QWidget window;
     window.resize(200, 200);
     window.setWindowTitle(QStringLiteral("bare"));
@@ -196,27 +174,55 @@ std::vector<double> nativeWindowLagMs(BenchProgram& program, int flips, bool loa
     painter.put(id, red, all, QPoint(0, 0));
     program.settle(1000);
     const std::optional<QPoint> corner = redOnHost(hostOutput(host), before);
+    // Beside a fall, no more changes than the stick's first move: a row as wide as it.
+    const QRect change = besideAFall ? QRect(80, 99, 40, 2) : all;
+    QImage strip = white;
+    for (int y = change.top(); y <= change.bottom(); ++y) {
+        for (int x = change.left(); x <= change.right(); ++x)
+            strip.setPixel(x, y, red.pixel(x, y));
+    }
     std::vector<double> lags;
-    std::optional<FallLikeLoad> load;
-    if (loaded)
-        load.emplace(program.clock);
     for (int flip = 0; corner && flip < flips; ++flip) {
+        if (besideAFall && flip % Module1::kTrialsPerSeries == 0) {
+            program.hideResults();
+            program.series().startSeries(1000);
+            program.settle(2000);
+        }
         painter.put(id, white, all, QPoint(0, 0));
         program.settle(300);
         painter.startFall();
         painter.markNextFrame();
-        painter.put(id, red, all, QPoint(0, 0));
-        const std::int64_t committed = program.clock.nowNs();
-        watchBehind([&] {
-            while (!hostShowsRed(host, *corner + QPoint(100, 100)) &&
-                   program.clock.nowNs() - committed < 1'000'000'000) {
-            }
-        });
-        const std::int64_t seen = program.clock.nowNs();
+        std::atomic<std::int64_t> committed{0};
+        const auto turnRed = [&] {
+            painter.put(id, besideAFall ? strip : red, change, change.topLeft());
+            committed.store(program.clock.nowNs());
+        };
+        std::int64_t seen = 0;
+        const auto watch = [&] {
+            watchBehind([&] {
+                const std::int64_t started = program.clock.nowNs();
+                while (program.clock.nowNs() - started < 3'000'000'000) {
+                    if (hostShowsRed(host, *corner + QPoint(100, 100))) {
+                        seen = program.clock.nowNs();
+                        return;
+                    }
+                }
+            });
+        };
+        if (besideAFall) {
+            program.beforeMarkedFrame = turnRed;
+            std::thread watcher(watch);
+            program.series().DropStick(StickSide::Left);
+            watcher.join();
+            program.beforeMarkedFrame = nullptr;
+        } else {
+            turnRed();
+            watch();
+        }
         const std::optional<std::int64_t> late =
             painter.markedFrameShownLateNs(seen, std::chrono::milliseconds(200));
-        if (late)
-            lags.push_back(double(seen - (committed + *late)) / 1e6);
+        if (seen != 0 && committed.load() != 0 && late)
+            lags.push_back(double(seen - (committed.load() + *late)) / 1e6);
     }
     XCloseDisplay(host);
     return lags;
@@ -240,6 +246,7 @@ void printParticipant(const std::string& prefix, const ParticipantFigures& f) {
     print((prefix + "beyond_onset_ms_min").c_str(), f.correctedMin, "ms");
     print((prefix + "beyond_onset_ms_max").c_str(), f.correctedMax, "ms");
     print((prefix + "falls_timed_from_report").c_str(), f.reported, "falls");
+    print((prefix + "shown_to_seen_ms_mean").c_str(), f.shownToSeenMean, "ms");
     print((prefix + "key_dated_after_press_ms_mean").c_str(), f.keyDatedAfterPressMean, "ms");
     print((prefix + "series_ended_with_results").c_str(), f.seriesWithResults, "series");
     print((prefix + "score_lines_added").c_str(), f.scoreLinesAdded, "lines");
@@ -403,7 +410,7 @@ void measureNestedWayland(BenchProgram& program, const std::string& prefix, bool
     printSpread(prefix + "_bare_window_lag_after_ms", bareLag());
     if (native)
         printSpread(prefix + "_bare_window_lag_beside_a_fall_ms",
-                    nativeWindowLagMs(program, 15, true));
+                    nativeWindowLagMs(program, 20, true));
 }
 
 // The Wayland desktops Debian runs, each nested in a window of the benchmark's X server (its

@@ -52,6 +52,7 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher pr
     std::vector<double> recorded;
     std::vector<double> corrected;
     std::vector<double> keyLags;
+    std::vector<double> shownToSeen;
     int reported = 0;
     std::vector<double> lateness;
     int seriesWithResults = 0;
@@ -104,7 +105,11 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher pr
             // As the trial records it: from its end (the key's own time where it has one) back
             // to when the compositor says the move was shown.
             const ReactionSeries::Fall& trial = series.lastFall();
-            reported += trial.shownLateNs > 0 ? 1 : 0;
+            const std::int64_t onsetNs = onset - waitedNs;
+            if (trial.shownLateNs > 0) {
+                ++reported;
+                shownToSeen.push_back(double(seenNs - onsetNs - trial.shownLateNs) / 1e6);
+            }
             corrected.push_back(double(trial.endNs - trial.shownLateNs - onset) / 1e6);
             keyLags.push_back(double(trial.endNs - seenNs - waitedNs) / 1e6);
             // What the corrected time is made of: the screen's lag after the move was shown
@@ -114,8 +119,8 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher pr
                             "seen %.2f ms after shown, key dated %.2f ms after the press and "
                             "%.2f ms before its poll\n",
                             fall + 1, recorded.back(), double(trial.shownLateNs) / 1e6,
-                            double(seenNs - (onset - waitedNs) - trial.shownLateNs) / 1e6,
-                            keyLags.back(), double(trial.polledNs - trial.endNs) / 1e6);
+                            double(seenNs - onsetNs - trial.shownLateNs) / 1e6, keyLags.back(),
+                            double(trial.polledNs - trial.endNs) / 1e6);
         }
         const std::vector<double> frames = keys.frameLatenessUs();
         lateness.insert(lateness.end(), frames.begin(), frames.end());
@@ -144,6 +149,7 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher pr
     figures.correctedMin = percentile(corrected, 0);
     figures.correctedMax = percentile(corrected, 100);
     figures.reported = reported;
+    figures.shownToSeenMean = mean(shownToSeen);
     figures.keyDatedAfterPressMean = mean(keyLags);
     figures.latenessP99 = percentile(lateness, 99);
     if (added.size() != size_t(falls))

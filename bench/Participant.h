@@ -24,6 +24,9 @@ struct ParticipantFigures {
     double correctedMin = 0.0;
     double correctedMax = 0.0;
     int reported = 0;
+    // In those falls, from when the compositor said it showed that frame to the sight of it:
+    // the screen's own lag, which no program knows.
+    double shownToSeenMean = 0.0;
     // From the participant's press to the time the key's event bears, where it bears one.
     double keyDatedAfterPressMean = 0.0;
     // How late every frame of these falls started.
