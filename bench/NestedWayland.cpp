@@ -249,7 +249,8 @@ void printParticipant(const std::string& prefix, const ParticipantFigures& f) {
     print((prefix + "beyond_onset_ms_min").c_str(), f.correctedMin, "ms");
     print((prefix + "beyond_onset_ms_max").c_str(), f.correctedMax, "ms");
     print((prefix + "falls_timed_from_report").c_str(), f.reported, "falls");
-    print((prefix + "shown_to_seen_ms_mean").c_str(), f.shownToSeenMean, "ms");
+    if (f.reported > 0)
+        print((prefix + "shown_to_seen_ms_mean").c_str(), f.shownToSeenMean, "ms");
     print((prefix + "key_dated_after_press_ms_mean").c_str(), f.keyDatedAfterPressMean, "ms");
     print((prefix + "series_ended_with_results").c_str(), f.seriesWithResults, "series");
     print((prefix + "score_lines_added").c_str(), f.scoreLinesAdded, "lines");
