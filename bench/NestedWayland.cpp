@@ -153,8 +153,8 @@ std::vector<double> plainWindowLagMs(SteadyClock& clock, int flips) {
 // With `besideAFall`, each change is as small as the stick's first move and committed from a
 // fall of the program's own, right before the frame that makes that move. A fall's frame loop
 // takes a third of one of this machine's two cores in the real-time class and keeps the
-// compositor repainting, both of which slow a compositor that draws in software and its host
-// after the time it reports; the change then meets what the fall's first frame meets. No
+// compositor repainting, both of which slow what a compositor drawing in software and its host
+// do after the time it reports; the change then meets what the fall's first frame meets. No
 // participant watches: the stick falls to the bottom.
 std::vector<double> nativeWindowLagMs(BenchProgram& program, int flips, bool besideAFall = false) {
     QWidget window;
@@ -407,12 +407,12 @@ std::string measureDesktop(const NestedDesktop& desktop, Display* host) {
         native.insert(QStringLiteral("WAYLAND_DISPLAY"), QString::fromLatin1(kSocket));
         if (runChild(desktop, host, QPoint(x, y), QStringLiteral("native"), native))
             measured += "native";
-        // What comes after the compositor's presented time stands for the screen here: the host
-        // X server, and the nested compositor's drawing in software, which it finishes after
-        // that time. A real screen shows a presented frame whatever the processor does; these
-        // share the machine's two cores with the fall's real-time loop, which holds them back.
-        // Measured once more with them ahead of the fall, as the X server is on the busy
-        // machine, so that what the rig adds cannot grow with the fall.
+        // What comes after the compositor's presented time stands for the screen here: what the
+        // nested compositor still does in software after that time, and the host X server. A
+        // real screen shows a presented frame whatever the processor does; these share the
+        // machine's two cores with the fall's real-time loop, which holds them back. Measured
+        // once more with them ahead of the fall, as the X server is on the busy machine, so
+        // that what the rig adds cannot grow with the fall.
         const std::vector<pid_t> rig{pid_t(compositor.processId()),
                                      pid_t(qEnvironmentVariableIntValue("XVFB_PID"))};
         if (rig.back() > 0 && scheduleAll(rig, SCHED_FIFO, kRigPriority) &&
