@@ -140,9 +140,13 @@ void BenchProgram::closeWindow() {
     QCoreApplication::processEvents();
 }
 
-void BenchProgram::hideResults() {
+void BenchProgram::startSeriesBefore(int fall, std::int32_t speed) {
+    if (fall % Module1::kTrialsPerSeries != 0)
+        return;
     if (QWidget* results = m_window->resultsWindow())
         results->hide();
+    series().startSeries(speed);
+    settle(2000);
 }
 
 bool BenchProgram::resultsShown() const {

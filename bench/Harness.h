@@ -139,9 +139,10 @@ public:
     QWidget& leftBox() { return *m_window->findChild<QWidget*>(QStringLiteral("Picture2")); }
     // The benchmark's own window goes before the real program's are looked for.
     void closeWindow();
-    // The results window of a finished series goes, as with "Zurück": a compositor may have
-    // placed it over the stick the participant watches.
-    void hideResults();
+    // Before a series' first fall (every tenth from the first): the last series' results window
+    // goes, as with "Zurück" (a compositor may have placed it over the stick the participant
+    // watches), and a series starts, its first fall two seconds later as in the program.
+    void startSeriesBefore(int fall, std::int32_t speed);
     // Whether a finished series' results window shows, and how many lines its score file has.
     bool resultsShown() const;
     int scoreLines() const;

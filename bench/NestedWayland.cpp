@@ -16,7 +16,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
-#include <atomic>
 #include <cstdio>
 #include <sched.h>
 #include <string>
@@ -179,26 +178,24 @@ std::vector<double> nativeWindowLagMs(BenchProgram& program, int flips, bool bes
     const std::optional<QPoint> corner = redOnHost(hostOutput(host), before);
     // Beside a fall, no more changes than the stick's first move: a row as wide as it.
     const QRect change = besideAFall ? QRect(80, 99, 40, 2) : all;
-    QImage strip = white;
+    QImage changed = white;
     for (int y = change.top(); y <= change.bottom(); ++y) {
         for (int x = change.left(); x <= change.right(); ++x)
-            strip.setPixel(x, y, red.pixel(x, y));
+            changed.setPixel(x, y, red.pixel(x, y));
     }
     std::vector<double> lags;
     for (int flip = 0; corner && flip < flips; ++flip) {
-        if (besideAFall && flip % Module1::kTrialsPerSeries == 0) {
-            program.hideResults();
-            program.series().startSeries(1000);
-            program.settle(2000);
-        }
+        if (besideAFall)
+            program.startSeriesBefore(flip, 1000);
         painter.put(id, white, all, QPoint(0, 0));
         program.settle(300);
         painter.startFall();
         painter.markNextFrame();
-        std::atomic<std::int64_t> committed{0};
+        // Beside a fall, committed on the fall's thread, which is this one.
+        std::int64_t committed = 0;
         const auto turnRed = [&] {
-            painter.put(id, besideAFall ? strip : red, change, change.topLeft());
-            committed.store(program.clock.nowNs());
+            painter.put(id, changed, change, change.topLeft());
+            committed = program.clock.nowNs();
         };
         std::int64_t seen = 0;
         const auto watch = [&] {
@@ -224,8 +221,8 @@ std::vector<double> nativeWindowLagMs(BenchProgram& program, int flips, bool bes
         }
         const std::optional<std::int64_t> late =
             painter.markedFrameShownLateNs(seen, std::chrono::milliseconds(200));
-        if (seen != 0 && committed.load() != 0 && late)
-            lags.push_back(double(seen - (committed.load() + *late)) / 1e6);
+        if (seen != 0 && committed != 0 && late)
+            lags.push_back(double(seen - (committed + *late)) / 1e6);
     }
     XCloseDisplay(host);
     return lags;

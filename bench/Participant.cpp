@@ -58,11 +58,7 @@ ParticipantFigures participantFalls(BenchProgram& program, int falls, Watcher pr
     int seriesWithResults = 0;
     const int scoreLinesBefore = program.scoreLines();
     for (int fall = 0; fall < falls; ++fall) {
-        if (fall % Module1::kTrialsPerSeries == 0) {
-            program.hideResults();
-            series.startSeries(kSpeed);
-            program.settle(2000);
-        }
+        program.startSeriesBefore(fall, kSpeed);
         keys.reset();
         std::atomic<bool> stop{false};
         std::int64_t seenNs = 0;
